@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# One entry point for everything: set up a fresh Debian 12 machine, build, test, demo, bench.
+#   ./lumivane.sh setup      install the missing Debian packages (as root or through sudo)
+#   ./lumivane.sh build      setup, configure and build (build/release)
+#   ./lumivane.sh test       build, then run every test through CTest
+#   ./lumivane.sh asan       the same tests in an AddressSanitizer build (build/asan)
+#   ./lumivane.sh demo       build, then render the bundled example project
+#   ./lumivane.sh bench      build, then run the benchmarks
+#   ./lumivane.sh render ARGS...   build, then run the headless renderer with ARGS
+#   ./lumivane.sh format     reformat the sources with clang-format
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+JOBS=${JOBS:-$(nproc)}
+
+setup() {
+    local missing=()
+    while read -r pkg; do
+        [[ -z "$pkg" || "$pkg" == \#* ]] && continue
+        dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" ||
+            missing+=("$pkg")
+    done <"$ROOT/tools/debian-packages.txt"
+    if ((${#missing[@]} == 0)); then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    if [[ $(id -u) -ne 0 ]]; then
+        sudo=(sudo)
+    fi
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}"
+}
+
+configure_and_build() { # dir, extra cmake args...
+    local dir=$1
+    shift
+    cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+    cmake --build "$dir" -j "$JOBS"
+}
+
+build() {
+    setup
+    configure_and_build "$ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+}
+
+run_tests() { # dir
+    (cd "$1" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$JOBS" --timeout 900)
+}
+
+cmd=${1:-build}
+shift || true
+case "$cmd" in
+setup) setup ;;
+build) build ;;
+test)
+    build
+    run_tests "$ROOT/build/release"
+    ;;
+asan)
+    setup
+    configure_and_build "$ROOT/build/asan" -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_ASAN=ON \
+        -DLUMIVANE_BENCH=OFF
+    ASAN_OPTIONS=detect_leaks=0 run_tests "$ROOT/build/asan"
+    ;;
+demo)
+    build
+    "$ROOT/examples/demo.sh" "$ROOT/build/release"
+    ;;
+bench)
+    build
+    "$ROOT/bench/run.sh" "$ROOT/build/release"
+    ;;
+render)
+    build >/dev/null
+    exec "$ROOT/build/release/app/cli/lumivane-render" "$@"
+    ;;
+format)
+    git -C "$ROOT" ls-files '*.cpp' '*.h' | (cd "$ROOT" && xargs clang-format -i)
+    ;;
+*)
+    sed -n '2,11p' "$0"
+    exit 2
+    ;;
+esac

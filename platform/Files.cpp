@@ -1,0 +1,60 @@
+#include "platform/Files.h"
+
+#include <QCoreApplication>
+#include <QStandardPaths>
+
+#include <filesystem>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace lv {
+
+bool FileExists(const std::string& path) {
+    std::error_code ec;
+    return !path.empty() && fs::is_regular_file(fs::u8path(path), ec);
+}
+
+std::uint64_t FileSize(const std::string& path) {
+    std::error_code ec;
+    auto size = fs::file_size(fs::u8path(path), ec);
+    return ec ? 0 : size;
+}
+
+std::string ExtractFilePath(const std::string& path) {
+    auto pos = path.find_last_of('/');
+    return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
+}
+
+std::string ExtractFileName(const std::string& path) {
+    auto pos = path.find_last_of('/');
+    return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+std::string ExtractFileExt(const std::string& path) {
+    std::string name = ExtractFileName(path);
+    auto pos = name.find_last_of('.');
+    return pos == std::string::npos ? std::string() : name.substr(pos);
+}
+
+std::string ProgramFolder() {
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec)
+        return "./";
+    return exe.parent_path().string() + "/";
+}
+
+std::string UserDataFolder() {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    std::string folder = dir.toStdString() + "/Lumivane/";
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    return folder;
+}
+
+bool FolderWritable(const std::string& folder) {
+    return access((folder.empty() ? "." : folder).c_str(), W_OK) == 0;
+}
+
+} // namespace lv

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace lv {
+
+// Paths are UTF-8 strings. These helpers never throw.
+
+bool FileExists(const std::string& path);
+// Size from the directory entry; 0 when the file does not exist.
+std::uint64_t FileSize(const std::string& path);
+// Folder of a path with its trailing separator ("" for a bare name).
+std::string ExtractFilePath(const std::string& path);
+// The name after the last separator.
+std::string ExtractFileName(const std::string& path);
+// Extension from the last dot of the name, dot included ("" when none).
+std::string ExtractFileExt(const std::string& path);
+// Folder of the running executable, with trailing separator.
+std::string ProgramFolder();
+// The user's data folder for the program (created on demand), with trailing separator.
+std::string UserDataFolder();
+// True when a file can be created in the folder.
+bool FolderWritable(const std::string& folder);
+
+} // namespace lv
