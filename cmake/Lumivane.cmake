@@ -26,7 +26,7 @@ function(lumivane_test name dir)
         return()
     endif()
     add_executable(${name} ${srcs})
-    target_link_libraries(${name} PRIVATE ${ARG_DEPS} lv_testsupport GTest::gtest GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE ${ARG_DEPS} lv_testsupport GTest::gtest)
     gtest_discover_tests(${name}
         WORKING_DIRECTORY ${PROJECT_BINARY_DIR}
         PROPERTIES ENVIRONMENT "LUMIVANE_SETTINGS_DIR=${PROJECT_BINARY_DIR}/test-settings;QT_QPA_PLATFORM=offscreen"
