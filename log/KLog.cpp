@@ -1,0 +1,132 @@
+#include "log/KLog.h"
+
+#include "platform/Files.h"
+#include "platform/Registry.h"
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace lv {
+
+namespace {
+
+// True when the log file can be created or replaced at this path. FolderWritable alone is not
+// enough: for root it answers yes for anything, even a "folder" that is a regular file.
+bool CanWriteLogAt(const std::string& path) {
+    std::string folder = ExtractFilePath(path);
+    if (folder.empty())
+        folder = "./";
+    std::error_code ec;
+    if (!fs::is_directory(fs::u8path(folder), ec) || !FolderWritable(folder))
+        return false;
+    auto status = fs::status(fs::u8path(path), ec);
+    if (status.type() == fs::file_type::not_found)
+        return true;
+    return status.type() == fs::file_type::regular && access(path.c_str(), W_OK) == 0;
+}
+
+// A message is one line of the file; a line break inside it would make the file disagree with
+// the line count and with what a re-open reads back.
+std::string OneLine(const std::string& message) {
+    std::string line = message;
+    for (char& c : line)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    return line;
+}
+
+void ReadExistingLines(const std::string& path, std::size_t maxLines,
+                       std::deque<std::string>& lines) {
+    std::ifstream in(fs::u8path(path), std::ios::binary);
+    std::string line;
+    while (lines.size() < maxLines && std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            lines.push_back(std::move(line));
+    }
+}
+
+} // namespace
+
+const char* LogLevelName(int level) {
+    if (level <= llVerbose)
+        return "Verbose";
+    if (level == llInfo)
+        return "Info";
+    return "Error";
+}
+
+bool LogModeIsVerbose(const std::string& logMode) {
+    return logMode == "1";
+}
+
+TKLog::TKLog(const std::string& fileName, std::size_t maxLines, bool verbose)
+    : m_maxLines(maxLines), m_verbose(verbose), m_path(fileName) {
+    if (!CanWriteLogAt(m_path))
+        m_path = fallbackPath();
+    ReadExistingLines(m_path, m_maxLines, m_lines);
+}
+
+void TKLog::Write(const std::string& message, int level) noexcept {
+    if (level <= llVerbose && !m_verbose)
+        return;
+    try {
+        std::lock_guard lock(m_mutex);
+        m_lines.push_front(std::string(LogLevelName(level)) + '\t' + OneLine(message));
+        while (m_lines.size() > m_maxLines)
+            m_lines.pop_back();
+        if (writeFile(m_path))
+            return;
+        // The folder may have become read-only since the start; the data folder is the
+        // place of last resort. If that fails too, the lines stay in memory for next time.
+        std::string fallback = fallbackPath();
+        if (m_path != fallback && writeFile(fallback))
+            m_path = fallback;
+    } catch (...) {
+        // Out of memory or a failing stream: losing a log line must not end the run.
+    }
+}
+
+// Asked only when needed: finding it creates the data folder.
+std::string TKLog::fallbackPath() const {
+    return UserDataFolder() + ExtractFileName(m_path);
+}
+
+bool TKLog::writeFile(const std::string& path) const {
+    std::string data;
+    std::size_t size = 0;
+    for (const auto& line : m_lines)
+        size += line.size() + 2;
+    data.reserve(size);
+    for (const auto& line : m_lines) {
+        data += line;
+        data += "\r\n";
+    }
+    std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
+    if (!out)
+        return false;
+    out.write(data.data(), static_cast<std::streamsize>(data.size()));
+    out.close();
+    return !out.fail();
+}
+
+std::string TKLog::FileName() const {
+    std::lock_guard lock(m_mutex);
+    return m_path;
+}
+
+std::vector<std::string> TKLog::Lines() const {
+    std::lock_guard lock(m_mutex);
+    return {m_lines.begin(), m_lines.end()};
+}
+
+std::unique_ptr<TKLog> CreateProgramLog() {
+    return std::make_unique<TKLog>(ProgramFolder() + "Lumivane.log", 10000,
+                                   LogModeIsVerbose(ReadRegString("LogMode")));
+}
+
+} // namespace lv
