@@ -10,7 +10,9 @@ void TPictureList::Add(const std::string& path, const std::string& text) {
     PicturePaths.Add(path);
 }
 
-void TPictureList::Add(const std::string& path) { Add(path, ExtractFileName(path)); }
+void TPictureList::Add(const std::string& path) {
+    Add(path, ExtractFileName(path));
+}
 
 void TPictureList::Delete(std::size_t index) {
     PictureTexts.Delete(index);

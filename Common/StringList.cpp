@@ -19,7 +19,9 @@ TStringList::Subscription& TStringList::Subscription::operator=(Subscription&& o
     return *this;
 }
 
-TStringList::Subscription::~Subscription() { reset(); }
+TStringList::Subscription::~Subscription() {
+    reset();
+}
 
 void TStringList::Subscription::reset() {
     if (m_list)
@@ -72,7 +74,7 @@ void TStringList::Clear() {
     changed();
 }
 
-TStringList::Subscription TStringList::Watch(Watcher w) {
+TStringList::Subscription TStringList::Watch(Watcher w) const {
     m_watchers.push_back(std::move(w));
     return Subscription(this, std::prev(m_watchers.end()));
 }

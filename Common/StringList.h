@@ -28,8 +28,9 @@ public:
 
     private:
         friend class TStringList;
-        Subscription(TStringList* list, std::list<Watcher>::iterator it) : m_list(list), m_it(it) {}
-        TStringList* m_list = nullptr;
+        Subscription(const TStringList* list, std::list<Watcher>::iterator it)
+            : m_list(list), m_it(it) {}
+        const TStringList* m_list = nullptr;
         std::list<Watcher>::iterator m_it;
     };
 
@@ -51,12 +52,13 @@ public:
     void Assign(std::vector<std::string> items);
     void Clear();
 
-    [[nodiscard]] Subscription Watch(Watcher w);
+    // Watching does not change the content, so a const list can be watched.
+    [[nodiscard]] Subscription Watch(Watcher w) const;
 
 private:
     void changed();
     std::vector<std::string> m_items;
-    std::list<Watcher> m_watchers;
+    mutable std::list<Watcher> m_watchers;
 };
 
 } // namespace lv

@@ -1,0 +1,220 @@
+#include "Common/FrameServer.h"
+
+#include "platform/Files.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QString>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace lv {
+
+namespace {
+
+long double panStep(int size, int n) {
+    return n >= 2 ? (long double)size / 4 / (n - 1) : (long double)size;
+}
+
+int nearest(long double v) {
+    return int(std::llrint(v));
+} // ties to even
+
+// nearest(c x 0.6) for every channel value: the band's darkening.
+const std::array<std::uint8_t, 256>& darkenTable() {
+    static const std::array<std::uint8_t, 256> table = [] {
+        std::array<std::uint8_t, 256> t{};
+        for (int c = 0; c < 256; ++c)
+            t[std::size_t(c)] = std::uint8_t(nearest((long double)c * 0.6L));
+        return t;
+    }();
+    return table;
+}
+
+// Caption texts are drawn at twice this size, then reduced by 2.
+constexpr int kFontPixels = 16; // 12 points at 96 dpi
+constexpr int kTextTop = 20;    // texts start this many rows above the bottom
+
+} // namespace
+
+// Coverage (0..255) of the white caption texts over the rows Hd - 20 .. Hd - 1.
+struct TFrameServer::CaptionCache {
+    int index = -1;
+    int count = -1;
+    int width = -1;
+    int height = -1;
+    std::string text;
+    int top = 0; // first frame row of the mask
+    int rows = 0;
+    std::vector<std::uint8_t> coverage; // width x rows
+
+    bool matches(int i, int c, int w, int h, const std::string& t) const {
+        return i == index && c == count && w == width && h == height && t == text;
+    }
+
+    void build(int i, int c, int w, int h, const std::string& t) {
+        index = i;
+        count = c;
+        width = w;
+        height = h;
+        text = t;
+        top = std::max(0, h - kTextTop);
+        rows = h - top;
+        const int originShift = (h - kTextTop) - top; // < 0 only for frames under 20 rows
+        coverage.assign(std::size_t(w) * std::size_t(rows), 0);
+        if (rows <= 0 || w <= 0)
+            return;
+
+        QImage big(2 * w, 2 * rows, QImage::Format_ARGB32_Premultiplied);
+        big.fill(Qt::transparent);
+        {
+            QPainter p(&big);
+            QFont font(QStringLiteral("MS Sans Serif"));
+            font.setPixelSize(2 * kFontPixels);
+            p.setFont(font);
+            p.setPen(Qt::white);
+            const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip | Qt::TextSingleLine;
+            char number[64];
+            std::snprintf(number, sizeof number, "Picture : %d / %d", i + 1, c);
+            const qreal y = 2.0 * originShift;
+            p.drawText(QRectF(2.0 * 10, y, 4.0 * w, 4.0 * rows), flags, QString::fromUtf8(number));
+            p.drawText(QRectF(2.0 * (w / 2 - 50), y, 4.0 * w, 4.0 * rows), flags,
+                       QString::fromStdString(t));
+        }
+        // Reduce by 2: each pixel is the mean of its 2 x 2 block.
+        for (int yy = 0; yy < rows; ++yy) {
+            const auto* r0 = reinterpret_cast<const QRgb*>(big.constScanLine(2 * yy));
+            const auto* r1 = reinterpret_cast<const QRgb*>(big.constScanLine(2 * yy + 1));
+            for (int xx = 0; xx < w; ++xx) {
+                const int sum = qAlpha(r0[2 * xx]) + qAlpha(r0[2 * xx + 1]) + qAlpha(r1[2 * xx]) +
+                                qAlpha(r1[2 * xx + 1]);
+                coverage[std::size_t(yy) * std::size_t(w) + std::size_t(xx)] =
+                    std::uint8_t((sum + 2) / 4);
+            }
+        }
+    }
+};
+
+TFrameServer::TFrameServer(const TStringList& picturePaths, const TStringList* pictureTexts,
+                           int framesPerPicture, int frameHeight, int frameWidth,
+                           bool dynamicPictures, bool crossFade, bool textOverlay)
+    : m_paths(picturePaths), m_texts(pictureTexts), m_n(std::max(1, framesPerPicture)),
+      m_f(crossFade ? (m_n / 20) * 6 : 0), m_height(frameHeight), m_width(frameWidth),
+      m_stepY(panStep(frameHeight, m_n)), m_stepX(panStep(frameWidth, m_n)),
+      m_dynamic(dynamicPictures), m_crossFade(crossFade), m_textOverlay(textOverlay),
+      m_fader(m_fadeA, m_fadeB, m_f), m_caption(std::make_unique<CaptionCache>()),
+      m_watch(picturePaths.Watch([this] { m_currentIndex = -1; })) {}
+
+TFrameServer::~TFrameServer() = default;
+
+int TFrameServer::FrameCount() const {
+    const int count = int(m_paths.Count());
+    return count * m_n + (count - 1) * m_f;
+}
+
+void TFrameServer::RenderFrame(QImage& dest, int i) {
+    const int p = m_n + m_f;
+    const int k = i / p, r = i % p;
+    if (r < m_n)
+        RenderPicture(k, r, dest);
+    else
+        RenderFade(k, r - m_n, dest);
+    if (m_textOverlay)
+        DrawCaption(dest);
+}
+
+void TFrameServer::LoadPicture(int k) {
+    if (k == m_currentIndex)
+        return;
+    m_current.reset();
+    m_currentIndex = -1;
+    const int w = m_dynamic ? m_width * 4 / 3 : m_width;
+    const int h = m_dynamic ? m_height * 4 / 3 : m_height;
+    m_current = std::make_unique<TImageFile>(m_paths[std::size_t(k)], w, h);
+    m_currentIndex = k;
+}
+
+void TFrameServer::PanOffsets(int k, int s, int& x, int& y) const {
+    if (!m_dynamic) {
+        x = y = 0;
+        return;
+    }
+    const int back = m_n - 1 - s;
+    switch (k % 4) {
+    case 0:
+        x = nearest(s * m_stepX), y = nearest(s * m_stepY);
+        break;
+    case 1:
+        x = nearest(s * m_stepX), y = nearest(back * m_stepY);
+        break;
+    case 2:
+        x = nearest(back * m_stepX), y = nearest(back * m_stepY);
+        break;
+    default:
+        x = nearest(back * m_stepX), y = nearest(s * m_stepY);
+        break;
+    }
+}
+
+void TFrameServer::RenderPicture(int k, int s, QImage& dest) {
+    LoadPicture(k);
+    int x = 0, y = 0;
+    PanOffsets(k, s, x, y);
+    m_current->CopyWindow(x, y, dest, m_width, m_height);
+}
+
+void TFrameServer::RenderFade(int k, int t, QImage& dest) {
+    if (k != m_fadeIndex) {
+        m_fadeIndex = -1; // a failure half-way leaves no stale pair behind
+        RenderPicture(k, m_n - 1, m_fadeA);
+        RenderPicture(k + 1, 0, m_fadeB);
+        m_fadeIndex = k;
+    }
+    m_fader.Blend(t, dest);
+}
+
+std::string TFrameServer::CaptionText(int k) const {
+    if (m_texts)
+        return k < int(m_texts->Count()) ? (*m_texts)[std::size_t(k)] : std::string();
+    return ExtractFileName(m_paths[std::size_t(k)]);
+}
+
+void TFrameServer::DrawCaption(QImage& dest) {
+    const int w = dest.width(), h = dest.height();
+    const int y0 = std::min(int(std::floor(h * 0.93)), h - 28);
+    const auto& dark = darkenTable();
+    for (int y = std::max(0, y0); y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(dest.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            const QRgb c = line[x];
+            line[x] = 0xFF000000u | (QRgb(dark[qRed(c)]) << 16) | (QRgb(dark[qGreen(c)]) << 8) |
+                      dark[qBlue(c)];
+        }
+    }
+    const int index = m_currentIndex;
+    if (index == -1)
+        return;
+    const int count = int(m_paths.Count());
+    const std::string text = CaptionText(index);
+    if (!m_caption->matches(index, count, w, h, text))
+        m_caption->build(index, count, w, h, text);
+    const CaptionCache& cap = *m_caption;
+    for (int yy = 0; yy < cap.rows; ++yy) {
+        auto* line = reinterpret_cast<QRgb*>(dest.scanLine(cap.top + yy));
+        const std::uint8_t* cov = cap.coverage.data() + std::size_t(yy) * std::size_t(w);
+        for (int x = 0; x < w; ++x) {
+            const unsigned a = cov[x];
+            if (a == 0)
+                continue;
+            const QRgb c = line[x];
+            auto over = [a](unsigned v) { return v + ((255 - v) * a + 127) / 255; };
+            line[x] = 0xFF000000u | (over(qRed(c)) << 16) | (over(qGreen(c)) << 8) | over(qBlue(c));
+        }
+    }
+}
+
+} // namespace lv

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "Common/FramesFader.h"
+#include "Common/ImageFile.h"
+#include "Common/StringList.h"
+
+#include <QImage>
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace lv {
+
+// Composes frame i of a slideshow: the picture on screen (fitted, or enlarged and panned
+// along one of four diagonals), the cross-fade between consecutive pictures, and the caption
+// band. Frames are meant to be asked for in increasing order: the picture last loaded and the
+// two end frames of the last transition are cached.
+//
+// Not thread-safe: one thread renders at a time. The lists are read, not owned, and must
+// outlive the server; every change of `PicturePaths` (told by the list, in the changing
+// thread) makes the next frame load its picture again.
+class TFrameServer {
+public:
+    // pictureTexts may be null: the caption then shows the file name.
+    TFrameServer(const TStringList& picturePaths, const TStringList* pictureTexts,
+                 int framesPerPicture, int frameHeight, int frameWidth, bool dynamicPictures,
+                 bool crossFade, bool textOverlay);
+    ~TFrameServer();
+    TFrameServer(const TFrameServer&) = delete;
+    TFrameServer& operator=(const TFrameServer&) = delete;
+
+    // count x N + (count - 1) x F; meaningful for a non-empty list.
+    int FrameCount() const;
+    // Composes frame i (0 <= i < FrameCount) into dest, which becomes W x H. Throws the
+    // loader's error for a picture that cannot be read; the next call tries it again.
+    void RenderFrame(QImage& dest, int i);
+
+    int FramesPerPicture() const { return m_n; }
+    int FadeFrames() const { return m_f; }
+    long double StepX() const { return m_stepX; }
+    long double StepY() const { return m_stepY; }
+    int CurrentIndex() const { return m_currentIndex; }
+
+    // Offsets of the W x H window over the enlarged picture k at step s.
+    void PanOffsets(int k, int s, int& x, int& y) const;
+
+private:
+    void LoadPicture(int k);
+    void RenderPicture(int k, int s, QImage& dest);
+    void RenderFade(int k, int t, QImage& dest);
+    void DrawCaption(QImage& dest);
+    std::string CaptionText(int k) const;
+
+    const TStringList& m_paths;
+    const TStringList* m_texts;
+    const int m_n;
+    const int m_f;
+    const int m_height;
+    const int m_width;
+    const long double m_stepY;
+    const long double m_stepX;
+    const bool m_dynamic;
+    const bool m_crossFade;
+    const bool m_textOverlay;
+
+    std::unique_ptr<TImageFile> m_current;
+    std::atomic<int> m_currentIndex{-1};
+    int m_fadeIndex = -1;
+    QImage m_fadeA;
+    QImage m_fadeB;
+    TFramesFader m_fader;
+
+    // The caption's text coverage, rasterised once per picture and frame size.
+    struct CaptionCache;
+    std::unique_ptr<CaptionCache> m_caption;
+
+    TStringList::Subscription m_watch;
+};
+
+} // namespace lv
