@@ -1,0 +1,130 @@
+#include "platform/RiffIO.h"
+
+#include <algorithm>
+#include <array>
+
+namespace lv {
+
+namespace {
+constexpr std::size_t kBufferSize = 1 << 20;
+}
+
+TRiffFile::~TRiffFile() {
+    close();
+}
+
+bool TRiffFile::openRead(const std::string& path) {
+    close();
+    m_file = std::fopen(path.c_str(), "rb");
+    if (!m_file)
+        return false;
+    if (fseeko(m_file, 0, SEEK_END) != 0) {
+        close();
+        return false;
+    }
+    const off_t end = ftello(m_file);
+    if (end < 0) {
+        close();
+        return false;
+    }
+    m_size = std::uint64_t(end);
+    m_pos = m_size;
+    m_failed = false;
+    return true;
+}
+
+bool TRiffFile::create(const std::string& path) {
+    close();
+    m_file = std::fopen(path.c_str(), "w+b");
+    if (!m_file)
+        return false;
+    // Samples arrive one at a time; a large buffer keeps the number of system calls low.
+    std::setvbuf(m_file, nullptr, _IOFBF, kBufferSize);
+    m_size = 0;
+    m_pos = 0;
+    m_failed = false;
+    return true;
+}
+
+bool TRiffFile::close() {
+    if (!m_file)
+        return !m_failed;
+    const bool ok = std::fclose(m_file) == 0 && !m_failed;
+    m_file = nullptr;
+    return ok;
+}
+
+bool TRiffFile::seek(std::uint64_t pos) {
+    if (!m_file || m_failed)
+        return false;
+    if (pos == m_pos)
+        return true;
+    if (fseeko(m_file, off_t(pos), SEEK_SET) != 0)
+        return false;
+    m_pos = pos;
+    return true;
+}
+
+bool TRiffFile::write(const void* data, std::size_t size) {
+    if (!m_file || m_failed)
+        return false;
+    if (size && std::fwrite(data, 1, size, m_file) != size) {
+        m_failed = true;
+        return false;
+    }
+    m_pos += size;
+    m_size = std::max(m_size, m_pos);
+    return true;
+}
+
+bool TRiffFile::writeZeros(std::uint64_t count) {
+    static const std::array<std::uint8_t, 4096> zeros{};
+    while (count) {
+        const std::size_t n = std::size_t(std::min<std::uint64_t>(count, zeros.size()));
+        if (!write(zeros.data(), n))
+            return false;
+        count -= n;
+    }
+    return true;
+}
+
+bool TRiffFile::readAt(std::uint64_t pos, void* data, std::size_t size) {
+    if (!m_file || pos > m_size || size > m_size - pos)
+        return false;
+    if (pos != m_pos && fseeko(m_file, off_t(pos), SEEK_SET) != 0)
+        return false;
+    const std::size_t got = size ? std::fread(data, 1, size, m_file) : 0;
+    m_pos = pos + got;
+    if (got != size) {
+        std::clearerr(m_file);
+        return false;
+    }
+    return true;
+}
+
+void TLEBuffer::u16(std::uint16_t v) {
+    m_data.push_back(std::uint8_t(v));
+    m_data.push_back(std::uint8_t(v >> 8));
+}
+
+void TLEBuffer::u32(std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        m_data.push_back(std::uint8_t(v >> (8 * i)));
+}
+
+void TLEBuffer::u64(std::uint64_t v) {
+    u32(std::uint32_t(v));
+    u32(std::uint32_t(v >> 32));
+}
+
+void TLEBuffer::bytes(const void* data, std::size_t size) {
+    const auto* p = static_cast<const std::uint8_t*>(data);
+    m_data.insert(m_data.end(), p, p + size);
+}
+
+void TLEBuffer::patch32(std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        m_data.at(at + i) = std::uint8_t(v >> (8 * i));
+}
+
+} // namespace lv
