@@ -1,0 +1,21 @@
+#pragma once
+
+// Internal to the compressor layer: the compressors backed by libavcodec encoders.
+
+#include "platform/Compressor.h"
+
+#include <memory>
+#include <vector>
+
+namespace lv::detail {
+
+// 24-bit uncompressed bottom-up input of a sane size: all that the compressors take.
+bool IsRgb24Input(const BITMAPINFOHEADER& in);
+
+// The encoders of the offered set that this libavcodec build has, in the set's order.
+std::vector<TCompressorInfo> AvInstalled();
+
+// A compressor for one of AvInstalled()'s entries.
+std::unique_ptr<TCompressor> AvOpen(const TCompressorInfo& info, ICMode mode);
+
+} // namespace lv::detail
