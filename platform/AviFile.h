@@ -184,7 +184,8 @@ HRESULT AVIStreamReadFormat(const PAVISTREAM& stream, std::int32_t pos, void* fo
                             std::int32_t* size);
 
 // Writes samples at position start. Positions between the stream's end and start are
-// filled with empty (zero-length, non-key) samples. With dwSampleSize 0 one call writes one
+// filled with empty (zero-length) samples, not key frames in a video stream. In other
+// streams every sample is indexed as a key frame, whatever flags says. With dwSampleSize 0 one call writes one
 // sample (samples must be 1); otherwise size must be samples * dwSampleSize. Writing
 // before the current end is refused (AVIERR_UNSUPPORTED).
 HRESULT AVIStreamWrite(const PAVISTREAM& stream, std::int32_t start, std::int32_t samples,
@@ -204,8 +205,7 @@ HRESULT AVIStreamRead(const PAVISTREAM& stream, std::int32_t start, std::int32_t
 std::int32_t AVIStreamStart(const PAVISTREAM& stream);
 std::int32_t AVIStreamLength(const PAVISTREAM& stream);
 // Position of the sample found from pos by flags (direction FIND_PREV/FIND_NEXT/
-// FIND_FROM_START, type FIND_KEY/FIND_ANY); -1 when none. Filled empty samples are not
-// key frames.
+// FIND_FROM_START, type FIND_KEY/FIND_ANY (a non-empty sample)); -1 when none.
 std::int32_t AVIStreamFindSample(const PAVISTREAM& stream, std::int32_t pos, std::uint32_t flags);
 bool AVIStreamIsKeyFrame(const PAVISTREAM& stream, std::int32_t pos);
 // Key frame before pos (not at it); -1 when none.

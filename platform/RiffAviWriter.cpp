@@ -231,7 +231,9 @@ HRESULT TRiffAviWriter::write(std::size_t stream, std::int32_t start, std::int32
     const std::int64_t pos = std::int64_t(start) - std::int64_t(s.info.dwStart);
     if (pos < 0)
         return AVIERR_BADPARAM;
-    const std::uint32_t keep = flags & (AVIIF_KEYFRAME | AVIIF_NO_TIME);
+    // Audio and text have no delta samples; players expect every chunk flagged as a key.
+    const std::uint32_t keep =
+        isVideo(s) ? flags & (AVIIF_KEYFRAME | AVIIF_NO_TIME) : AVIIF_KEYFRAME;
     if (s.info.dwSampleSize) {
         if (std::uint64_t(size) != std::uint64_t(samples) * s.info.dwSampleSize)
             return AVIERR_BADSIZE;
@@ -246,8 +248,9 @@ HRESULT TRiffAviWriter::write(std::size_t stream, std::int32_t start, std::int32
             return AVIERR_BADPARAM;
         // Positions skipped by the caller become empty samples, so every later sample keeps
         // its number.
+        const std::uint32_t fillFlags = isVideo(s) ? 0 : AVIIF_KEYFRAME;
         while (std::int64_t(s.index.size()) < pos)
-            if (HRESULT hr = writeChunk(stream, nullptr, 0, 0); hr != AVIERR_OK)
+            if (HRESULT hr = writeChunk(stream, nullptr, 0, fillFlags); hr != AVIERR_OK)
                 return hr;
     }
     if (HRESULT hr = writeChunk(stream, data, std::uint32_t(size), keep); hr != AVIERR_OK)
