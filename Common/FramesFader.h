@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 namespace lv {
 
@@ -21,9 +22,9 @@ private:
     const QImage& m_a;
     const QImage& m_b;
     int m_fadeFrames;
-    // nearest(d * alpha) for d = -255..255, rebuilt per frame: 511 products instead of one
-    // per channel and pixel.
-    std::array<std::int16_t, 511> m_delta{};
+    // The blended channel for every pair (a, b), index a * 256 + b, rebuilt per frame: one
+    // lookup per channel instead of a product and a rounding.
+    std::unique_ptr<std::array<std::uint8_t, 65536>> m_table;
 };
 
 } // namespace lv
