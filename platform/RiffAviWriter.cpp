@@ -14,8 +14,8 @@ constexpr std::uint32_t fccLIST = mmioFOURCC('L', 'I', 'S', 'T');
 constexpr std::size_t kSuperEntries = 256;
 constexpr std::size_t kIndxBytes = 8 + 24 + 16 * kSuperEntries;
 constexpr std::size_t kDmlhBytes = 248;
-// Room left after the headers so that a stream or format added late still fits.
-constexpr std::size_t kHeaderSlack = 1024;
+// Room left after the headers so that a stream or two (or a format) added late still fit.
+constexpr std::size_t kHeaderSlack = 2 * kIndxBytes + 1024;
 constexpr std::uint64_t kMinRiffLimit = 4096;
 // RIFF sizes are 32-bit; keep room for the one chunk that may overshoot the limit.
 constexpr std::uint64_t kMaxRiffLimit = 0xF0000000u;

@@ -222,8 +222,9 @@ std::string decodeErrors(const std::string& path) {
 }
 
 Bytes decodeVideo(const std::string& path) {
-    const auto r = runProcess("ffmpeg", {"-v", "error", "-i", path, "-map", "0:v:0", "-fps_mode",
-                                         "passthrough", "-f", "rawvideo", "-pix_fmt", "bgr24", "-"});
+    const auto r =
+        runProcess("ffmpeg", {"-v", "error", "-i", path, "-map", "0:v:0", "-fps_mode",
+                              "passthrough", "-f", "rawvideo", "-pix_fmt", "bgr24", "-"});
     return Bytes(r.out.begin(), r.out.end());
 }
 
