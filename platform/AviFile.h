@@ -185,8 +185,8 @@ HRESULT AVIStreamReadFormat(const PAVISTREAM& stream, std::int32_t pos, void* fo
 
 // Writes samples at position start. Positions between the stream's end and start are
 // filled with empty (zero-length) samples, not key frames in a video stream. In other
-// streams every sample is indexed as a key frame, whatever flags says. With dwSampleSize 0 one call writes one
-// sample (samples must be 1); otherwise size must be samples * dwSampleSize. Writing
+// streams every sample is indexed as a key frame, whatever flags says. With dwSampleSize 0 one call
+// writes one sample (samples must be 1); otherwise size must be samples * dwSampleSize. Writing
 // before the current end is refused (AVIERR_UNSUPPORTED).
 HRESULT AVIStreamWrite(const PAVISTREAM& stream, std::int32_t start, std::int32_t samples,
                        const void* data, std::int32_t size, std::uint32_t flags,
