@@ -107,8 +107,12 @@ TFrameServer::TFrameServer(const TStringList& picturePaths, const TStringList* p
       m_stepY(panStep(frameHeight, m_n)), m_stepX(panStep(frameWidth, m_n)),
       m_dynamic(dynamicPictures), m_crossFade(crossFade), m_textOverlay(textOverlay),
       m_fader(m_fadeA, m_fadeB, m_f), m_caption(std::make_unique<CaptionCache>()),
-      m_watch(picturePaths.Watch([this] { m_currentIndex = -1; })) {}
+      m_watch(picturePaths.Watch([this] {
+          m_currentIndex = -1;
+          m_nextIndex = -1;
+      })) {}
 
+// A prefetch still running is waited for: it reads the list and the fitted size of this server.
 TFrameServer::~TFrameServer() = default;
 
 int TFrameServer::FrameCount() const {
@@ -127,15 +131,39 @@ void TFrameServer::RenderFrame(QImage& dest, int i) {
         DrawCaption(dest);
 }
 
+std::unique_ptr<TImageFile> TFrameServer::LoadFitted(int k) const {
+    const int w = m_dynamic ? m_width * 4 / 3 : m_width;
+    const int h = m_dynamic ? m_height * 4 / 3 : m_height;
+    return std::make_unique<TImageFile>(m_paths[std::size_t(k)], w, h);
+}
+
+// The prefetched picture k, or null when none is ready for k. A prefetch of another picture
+// is dropped; a failed prefetch rethrows here, like a load in this thread would.
+std::unique_ptr<TImageFile> TFrameServer::TakePrefetched(int k) {
+    if (!m_next.valid())
+        return nullptr;
+    const bool wanted = m_nextIndex == k;
+    m_nextIndex = -1;
+    auto next = std::move(m_next);
+    if (!wanted) {
+        next.wait();
+        return nullptr;
+    }
+    return next.get();
+}
+
 void TFrameServer::LoadPicture(int k) {
     if (k == m_currentIndex)
         return;
     m_current.reset();
     m_currentIndex = -1;
-    const int w = m_dynamic ? m_width * 4 / 3 : m_width;
-    const int h = m_dynamic ? m_height * 4 / 3 : m_height;
-    m_current = std::make_unique<TImageFile>(m_paths[std::size_t(k)], w, h);
+    std::unique_ptr<TImageFile> picture = TakePrefetched(k);
+    m_current = picture ? std::move(picture) : LoadFitted(k);
     m_currentIndex = k;
+    if (m_prefetch && k + 1 < int(m_paths.Count())) {
+        m_nextIndex = k + 1;
+        m_next = std::async(std::launch::async, [this, k] { return LoadFitted(k + 1); });
+    }
 }
 
 void TFrameServer::PanOffsets(int k, int s, int& x, int& y) const {

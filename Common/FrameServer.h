@@ -7,6 +7,7 @@
 #include <QImage>
 
 #include <atomic>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -42,6 +43,10 @@ public:
     long double StepY() const { return m_stepY; }
     int CurrentIndex() const { return m_currentIndex; }
 
+    // With prefetch on, loading picture k starts loading picture k + 1 on another thread, so
+    // that decoding and fitting overlap the encoding of picture k. The frames are the same.
+    void SetPrefetch(bool on) { m_prefetch = on; }
+
     // Offsets of the W x H window over the enlarged picture k at step s.
     void PanOffsets(int k, int s, int& x, int& y) const;
 
@@ -64,8 +69,14 @@ private:
     const bool m_crossFade;
     const bool m_textOverlay;
 
+    std::unique_ptr<TImageFile> LoadFitted(int k) const;
+    std::unique_ptr<TImageFile> TakePrefetched(int k);
+
     std::unique_ptr<TImageFile> m_current;
     std::atomic<int> m_currentIndex{-1};
+    bool m_prefetch = false;
+    std::atomic<int> m_nextIndex{-1}; // picture the prefetch is loading; -1 for none
+    std::future<std::unique_ptr<TImageFile>> m_next;
     int m_fadeIndex = -1;
     QImage m_fadeA;
     QImage m_fadeB;

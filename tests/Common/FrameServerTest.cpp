@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 using lv::TFrameServer;
 
@@ -253,4 +254,36 @@ TEST(FrameServer, ListChangeReloadsAndAFailedLoadCanBeRetried) {
     fs.RenderFrame(frame, 5);
     EXPECT_EQ(fs.CurrentIndex(), 1);
     EXPECT_GT(qBlue(frame.pixel(1, 1)), 240);
+}
+
+TEST(FrameServer, PrefetchChangesNoFrameAndKeepsFailuresRetryable) {
+    lvtest::TempDir dir;
+    lv::TPictureList list;
+    const char* names[] = {"a.jpg", "b.bmp", "c.jpg", "d.jpg"};
+    for (int i = 0; i < 4; ++i) {
+        lvtest::savePicture(lvtest::detailedImage(200 + 40 * i, 150 + 10 * i), dir.file(names[i]),
+                            i == 1 ? "BMP" : "JPG");
+        list.Add(dir.file(names[i]));
+    }
+    TFrameServer plain(list.PicturePaths, &list.PictureTexts, 20, 60, 80, true, true, true);
+    TFrameServer ahead(list.PicturePaths, &list.PictureTexts, 20, 60, 80, true, true, true);
+    ahead.SetPrefetch(true);
+    QImage a, b;
+    for (int i = 0; i < plain.FrameCount(); ++i) {
+        plain.RenderFrame(a, i);
+        ahead.RenderFrame(b, i);
+        ASSERT_EQ(a, b) << "frame " << i;
+    }
+
+    // Picture 2 disappears while picture 1 is on screen: its prefetch fails, the failure
+    // surfaces when picture 2 is due, and the next request loads it again.
+    TFrameServer run(list.PicturePaths, &list.PictureTexts, 20, 60, 80, false, false, false);
+    run.SetPrefetch(true);
+    run.RenderFrame(a, 0);
+    std::filesystem::rename(dir.file("c.jpg"), dir.file("c.moved"));
+    run.RenderFrame(a, 20); // picture 1; starts loading picture 2
+    EXPECT_THROW(run.RenderFrame(a, 40), lv::Error);
+    std::filesystem::rename(dir.file("c.moved"), dir.file("c.jpg"));
+    run.RenderFrame(a, 40);
+    EXPECT_EQ(run.CurrentIndex(), 2);
 }
