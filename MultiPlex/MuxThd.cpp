@@ -260,15 +260,19 @@ void TMuxThd::Execute() {
     Check(AVIStreamSetFormat(videoOut, 0, format.data(), formatSize),
           "StreamSetFormat failed. Err: $");
 
-    AVISTREAMINFO audioInfo;
-    audioInfo.fccType = streamtypeAUDIO;
-    audioInfo.dwScale = static_cast<std::uint32_t>(Mp3SamplesPerFrame(frames));
-    audioInfo.dwRate = static_cast<std::uint32_t>(frames.SampleRate());
+    // Without a single frame there is no rate to declare, and readers refuse a whole file
+    // whose audio stream has rate 0: the output then holds the video alone.
     PAVISTREAM audioOut;
-    Check(AVIFileCreateStream(target, audioOut, audioInfo), "CreateStream failed. Err: $");
-    const MPEGLAYER3WAVEFORMAT waveFormat = Mp3WaveFormat(frames);
-    Check(AVIStreamSetFormat(audioOut, 0, &waveFormat, sizeof waveFormat),
-          "StreamSetFormat failed. Err: $");
+    if (frames.SampleRate() > 0) {
+        AVISTREAMINFO audioInfo;
+        audioInfo.fccType = streamtypeAUDIO;
+        audioInfo.dwScale = static_cast<std::uint32_t>(Mp3SamplesPerFrame(frames));
+        audioInfo.dwRate = static_cast<std::uint32_t>(frames.SampleRate());
+        Check(AVIFileCreateStream(target, audioOut, audioInfo), "CreateStream failed. Err: $");
+        const MPEGLAYER3WAVEFORMAT waveFormat = Mp3WaveFormat(frames);
+        Check(AVIStreamSetFormat(audioOut, 0, &waveFormat, sizeof waveFormat),
+              "StreamSetFormat failed. Err: $");
+    }
 
     LogMessage("Adding Video Stream");
     const std::int32_t first = std::max(AVIStreamStart(videoIn), 0);
