@@ -1,9 +1,229 @@
-#include <QGuiApplication>
+// lumivane-render: renders a project to AVI without the window, through the same run as the
+// window's "Go !". See UsageText() for the options.
+#include "Audio/AudioFile.h"
+#include "Audio/Duration.h"
+#include "Common/BmpToAvi.h"
+#include "Common/PictureList.h"
+#include "app/cli/CommandLine.h"
+#include "app/cli/ProgressPrinter.h"
+#include "app/run/CodecChoice.h"
+#include "app/run/SlideshowRun.h"
+#include "log/KLog.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Registry.h"
+#include "project/ProjectFile.h"
 
+#include <QGuiApplication>
+#include <QTimer>
+
+#include <atomic>
+#include <csignal>
 #include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<bool> g_interrupted{false};
+
+void onSigint(int) {
+    g_interrupted = true;
+}
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitAborted = 130;
+
+void say(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
+// Paths in a project are taken against its folder; paths on the command line against the
+// current folder.
+std::string resolveAgainst(const std::string& folder, const std::string& path) {
+    if (path.empty() || std::filesystem::u8path(path).is_absolute())
+        return path;
+    return (std::filesystem::u8path(folder) / std::filesystem::u8path(path))
+        .lexically_normal()
+        .string();
+}
+
+// Seconds of a soundtrack, or -1 when no reader takes it. Readers that refuse a file throw.
+long long soundtrackSeconds(const std::string& file) {
+    lv::TAudioFile audio;
+    audio.SetFileName(file);
+    if (!audio.Open())
+        return -1;
+    const long long seconds = lv::DurationSeconds(audio.Duration());
+    audio.Close();
+    return seconds;
+}
+
+int printDuration(const std::string& file) {
+    const long long seconds = soundtrackSeconds(file);
+    if (seconds < 0) {
+        say("No reader for " + file);
+        return kExitFailure;
+    }
+    std::printf("%s\n", lv::FormatDuration(seconds).c_str());
+    return 0;
+}
+
+int listCodecs() {
+    std::vector<std::string> lines;
+    lv::TBmpToAvi::ListCodecs(lines);
+    for (const auto& line : lines)
+        std::printf("%s\n", line.c_str());
+    return 0;
+}
+
+int render(const lv::TCliOptions& o, QGuiApplication& app) {
+    auto log = lv::CreateProgramLog();
+    log->Write("Starting", 1);
+    log->Write(lv::ProgramFolder() + "lumivane-render", 1);
+    log->Write(std::string("Lumivane v") + LUMIVANE_VERSION + " (command line)", 1);
+
+    lv::TPictureList pictures;
+    const lv::TProject project = lv::LoadProject(o.project, pictures, log.get());
+    if (pictures.Count() < project.Entries.size())
+        say("Skipped " + std::to_string(project.Entries.size() - pictures.Count()) +
+            " picture(s) that are missing or not BMP/JPEG; see " + log->FileName());
+
+    lv::TRunSettings s;
+    s.DynamicPictures = o.dynamicPictures.value_or(false);
+    s.CrossFade = o.crossFade.value_or(true);
+    s.TextOverlay = o.textOverlay.value_or(true);
+    s.SingleFrame = o.singleFrame;
+    s.Fps = o.fps.value_or(s.DynamicPictures ? 25 : 15);
+    s.TimePerPicture = o.timePerPicture.value_or(3000);
+    s.Resolution = o.resolution.value_or("640x480");
+    if (o.output)
+        s.OutputFile = *o.output;
+    else if (project.Output)
+        s.OutputFile = resolveAgainst(project.Folder, *project.Output);
+    if (o.codec) {
+        s.FourCC = *o.codec;
+    } else {
+        std::vector<std::string> lines;
+        lv::TBmpToAvi::ListCodecs(lines);
+        const int i = lv::SelectCodecLine(lines, lv::ReadRegString("LastFCC"));
+        s.FourCC = i < 0 ? std::string() : lv::FourCCOfLine(lines[std::size_t(i)]);
+    }
+
+    long long seconds = 0;
+    if (o.soundtrack && !o.soundtrack->empty()) {
+        seconds = soundtrackSeconds(*o.soundtrack);
+        if (seconds < 0)
+            throw lv::Error("No reader for soundtrack " + *o.soundtrack);
+        s.SoundtrackFile = *o.soundtrack;
+    } else if (!o.soundtrack && project.Sound && !project.Sound->empty()) {
+        const std::string sound = resolveAgainst(project.Folder, *project.Sound);
+        seconds = soundtrackSeconds(sound);
+        if (seconds < 0)
+            say("Soundtrack not used, no reader for it: " + sound);
+        else
+            s.SoundtrackFile = sound;
+    }
+    if (o.matchAudio) {
+        if (s.SoundtrackFile.empty())
+            throw lv::Error("--match-audio needs a soundtrack");
+        if (auto m = lv::MatchAudio(seconds, std::int64_t(pictures.Count()), s.CrossFade)) {
+            s.TimePerPicture = m->TimePerPicture;
+            if (m->TooShort)
+                say(lv::kMatchAudioTooShort);
+        }
+    }
+
+    lv::TSlideshowRun run(pictures, log.get());
+    lv::TProgressPrinter progress(stderr, isatty(STDERR_FILENO) != 0);
+    int exitCode = kExitFailure;
+    QObject::connect(&run, &lv::TSlideshowRun::Notice,
+                     [&](const QString& m) { say(m.toStdString()); });
+    if (!o.quiet) {
+        QObject::connect(&run, &lv::TSlideshowRun::VideoProgress,
+                         [&](int position, int total) { progress.Frames(position, total); });
+        QObject::connect(&run, &lv::TSlideshowRun::MuxProgress,
+                         [&](int position, int max, const QString& text) {
+                             progress.Phase(text.toStdString(), position, max);
+                         });
+    }
+    QObject::connect(&run, &lv::TSlideshowRun::Finished, [&](lv::TRunOutcome outcome) {
+        progress.Finish();
+        switch (outcome) {
+        case lv::TRunOutcome::Done:
+            std::printf("%s\n", s.OutputFile.c_str());
+            exitCode = 0;
+            break;
+        case lv::TRunOutcome::Aborted:
+            say(run.Message().toStdString());
+            if (!run.TempFile().empty())
+                say("The video without its soundtrack is kept in " + run.TempFile());
+            exitCode = kExitAborted;
+            break;
+        case lv::TRunOutcome::Failed:
+            say(run.Message().toStdString());
+            if (!run.Detail().isEmpty())
+                say(run.Detail().toStdString());
+            exitCode = kExitFailure;
+            break;
+        }
+        app.quit();
+    });
+
+    // Ctrl-C is the Cancel button: the job stops after its frame and closes the file.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (g_interrupted.exchange(false)) {
+            progress.Finish();
+            say("Cancelling...");
+            run.Cancel();
+        }
+    });
+    poll.start(100);
+
+    run.Start(s);
+    app.exec();
+    return exitCode;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0); // fonts without a display
+    if (!getenv("XDG_RUNTIME_DIR")) {
+        const std::string runtime = "/tmp/lumivane-runtime-" + std::to_string(getuid());
+        mkdir(runtime.c_str(), 0700);
+        setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    }
     QGuiApplication app(argc, argv);
-    std::fprintf(stderr, "usage: lumivane-render PROJECT.lmv [options]\n");
-    return 2;
+    QGuiApplication::setApplicationName(QStringLiteral("Lumivane"));
+    std::vector<std::string> args(argv + 1, argv + argc);
+    lv::TCliOptions options;
+    try {
+        options = lv::ParseCommandLine(args);
+    } catch (const lv::UsageError& e) {
+        std::fprintf(stderr, "lumivane-render: %s\nTry 'lumivane-render --help'.\n", e.what());
+        return kExitUsage;
+    }
+    std::signal(SIGINT, onSigint);
+    std::signal(SIGTERM, onSigint);
+    try {
+        switch (options.action) {
+        case lv::TCliOptions::Action::Help:
+            std::printf("%s", lv::UsageText().c_str());
+            return 0;
+        case lv::TCliOptions::Action::ListCodecs:
+            return listCodecs();
+        case lv::TCliOptions::Action::Duration:
+            return printDuration(options.audioFile);
+        case lv::TCliOptions::Action::Render:
+            return render(options, app);
+        }
+    } catch (const std::exception& e) {
+        say(e.what());
+    }
+    return kExitFailure;
 }

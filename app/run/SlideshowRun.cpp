@@ -1,0 +1,215 @@
+#include "app/run/SlideshowRun.h"
+
+#include "Common/BmpToAvi.h"
+#include "Common/PictureList.h"
+#include "Common/VideoMakerThd.h"
+#include "MultiPlex/MuxThd.h"
+#include "MultiPlex/TempVideo.h"
+#include "log/KLog.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Registry.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace lv {
+
+namespace {
+
+const char* yesNo(bool b) {
+    return b ? "Yes" : "No";
+}
+
+std::string format(const char* fmt, int a, int b = 0) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, fmt, a, b);
+    return buf;
+}
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+} // namespace
+
+TSlideshowRun::TSlideshowRun(TPictureList& pictures, TKLog* log, QObject* parent)
+    : QObject(parent), m_pictures(pictures), m_log(log), m_writer(std::make_unique<TBmpToAvi>()) {}
+
+// A job still running reads the picture list and uses the writer: stop it and wait first.
+TSlideshowRun::~TSlideshowRun() {
+    if (m_video)
+        m_video->disconnect(this);
+    if (m_mux)
+        m_mux->disconnect(this);
+    m_video.reset();
+    m_mux.reset();
+}
+
+void TSlideshowRun::log(const std::string& line, int level) {
+    if (m_log)
+        m_log->Write(line, level);
+}
+
+bool TSlideshowRun::Running() const {
+    return (m_video && m_video->isRunning()) || (m_mux && m_mux->isRunning());
+}
+
+const TDib* TSlideshowRun::CurrentFrame() const {
+    return m_video ? m_video->Frame() : nullptr;
+}
+
+void TSlideshowRun::Start(TRunSettings& s) {
+    if (Running())
+        throw Error("A run is already under way");
+    if (m_pictures.Count() == 0)
+        throw Error("Empty picture list");
+    if (s.OutputFile.empty())
+        throw Error("Invalid output file");
+    if (s.Fps <= 0)
+        throw Error("Invalid frame rate");
+
+    if (ApplyVisualOptionsRule(s))
+        Q_EMIT Notice(
+            QStringLiteral("Visual options disabled due to incompatible temporal settings"));
+    const bool dynamic = s.DynamicPictures && !s.SingleFrame;
+    const bool fade = s.CrossFade && !s.SingleFrame;
+    const bool osd = s.TextOverlay && !s.SingleFrame;
+    const TResolution res = ParseResolution(s.Resolution);
+
+    log("Start Encoding");
+    log(format("Resolution : %dx%d", res.Width, res.Height));
+    log(format("FPS : %d", s.Fps));
+    log(format("Time per Picture : %d ms", s.TimePerPicture));
+    log("FCC : " + s.FourCC);
+    log(std::string("OSD : ") + yesNo(osd));
+    log(std::string("Dynamic Pictures : ") + yesNo(dynamic));
+    log(std::string("XFade : ") + yesNo(fade));
+    log(std::string("Single Frame mode : ") + yesNo(s.SingleFrame));
+
+    m_writer->Width = res.Width;
+    m_writer->Height = res.Height;
+    m_writer->FrameTime = 1000 / s.Fps;
+    m_writer->FileName = s.OutputFile;
+    m_writer->SetCodec(s.FourCC);
+    WriteRegString("LastFCC", s.FourCC);
+    m_writer->Open();
+
+    m_settings = s;
+    m_tempFile.clear();
+    m_message.clear();
+    m_detail.clear();
+    m_mux.reset();
+    m_video = std::make_unique<TVideoMakerThd>();
+    m_video->Writer = m_writer.get();
+    m_video->TimePerPicture = s.TimePerPicture;
+    m_video->PicturePaths = &m_pictures.PicturePaths;
+    m_video->PictureTexts = &m_pictures.PictureTexts;
+    m_video->DynamicPictures = dynamic;
+    m_video->CrossFade = fade;
+    m_video->TextOverlay = osd;
+    m_video->SingleFrame = s.SingleFrame;
+    m_video->UpdateProgress = [this](const TVideoMakerThd& t) {
+        Q_EMIT VideoProgress(t.Position(), t.Total());
+    };
+    connect(m_video.get(), &QThread::finished, this, &TSlideshowRun::VideoThreadDone,
+            Qt::QueuedConnection);
+    m_video->start();
+    Q_EMIT StatusChanged(QStringLiteral("Processing Video"));
+}
+
+void TSlideshowRun::Cancel() {
+    if (m_video && m_video->isRunning())
+        m_video->requestInterruption();
+    if (m_mux && m_mux->isRunning())
+        m_mux->requestInterruption();
+}
+
+void TSlideshowRun::VideoThreadDone() {
+    m_video->wait();
+    const std::string error = m_video->ErrorMessage();
+    const int position = m_video->Position();
+    const bool aborted = m_video->Aborted();
+
+    if (!error.empty()) {
+        // An error part-way leaves the frame it stopped after; an error on the first frames
+        // is the compressor refusing this input.
+        finish(TRunOutcome::Failed,
+               position != 0
+                   ? QStringLiteral("An error has occured. Please reset the application.")
+                   : QStringLiteral("An error occured while processing video. Please choose "
+                                    "another codec or different settings and retry."),
+               q(error));
+        return;
+    }
+    if (aborted) {
+        finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."));
+        return;
+    }
+    const std::string& output = m_settings.OutputFile;
+    if (FileSize(output) == 0) {
+        finish(TRunOutcome::Failed,
+               QStringLiteral("An error occured while processing video. Please choose another "
+                              "codec or different settings and retry."));
+        return;
+    }
+    if (m_settings.SoundtrackFile.empty() || !FileExists(m_settings.SoundtrackFile)) {
+        finish(TRunOutcome::Done, {});
+        return;
+    }
+
+    // Hand the picture track over to the muxing thread under a name that holds no file of
+    // the user's.
+    m_tempFile = TempVideoFileName(output);
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::u8path(output), std::filesystem::u8path(m_tempFile),
+                            ec);
+    if (ec) {
+        finish(TRunOutcome::Failed, q("Cannot rename " + output + " to " + m_tempFile),
+               q(ec.message()));
+        m_tempFile.clear();
+        return;
+    }
+    m_mux = std::make_unique<TMuxThd>();
+    m_mux->VideoFile = m_tempFile;
+    m_mux->AudioFile = m_settings.SoundtrackFile;
+    m_mux->OutputFile = output;
+    m_mux->OnProgress = [this](int position, int max, const std::string& text) {
+        Q_EMIT MuxProgress(position, max, q(text));
+    };
+    m_mux->OnLog = [this](const std::string& text, int level) { log(text, level); };
+    connect(m_mux.get(), &QThread::finished, this, &TSlideshowRun::MuxThreadDone,
+            Qt::QueuedConnection);
+    m_mux->start();
+    Q_EMIT StatusChanged(QStringLiteral("Processing Audio"));
+}
+
+void TSlideshowRun::MuxThreadDone() {
+    m_mux->wait();
+    if (m_mux->Aborted()) {
+        finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."));
+        return;
+    }
+    if (m_mux->Failed()) {
+        // The picture track is the only copy of the encoded video: keep it and say where.
+        finish(TRunOutcome::Failed, q(m_mux->ErrorMessage()),
+               q("The video without its soundtrack is kept in " + m_tempFile));
+        return;
+    }
+    std::error_code ec;
+    std::filesystem::remove(std::filesystem::u8path(m_tempFile), ec);
+    Q_EMIT MuxProgress(0, 0, {});
+    finish(TRunOutcome::Done, {});
+}
+
+void TSlideshowRun::finish(TRunOutcome outcome, const QString& message, const QString& detail) {
+    m_message = message;
+    m_detail = detail;
+    if (outcome == TRunOutcome::Failed)
+        log(message.toStdString() + (detail.isEmpty() ? "" : " " + detail.toStdString()), 2);
+    Q_EMIT StatusChanged(QString());
+    Q_EMIT Finished(outcome);
+}
+
+} // namespace lv

@@ -1,0 +1,264 @@
+#include "app/run/SlideshowRun.h"
+#include "Common/BmpToAvi.h"
+#include "Common/PictureList.h"
+#include "Common/VideoMakerThd.h"
+#include "app/run/CodecChoice.h"
+#include "app/run/RunSettings.h"
+#include "log/KLog.h"
+#include "platform/AviFile.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+
+#include "support/Ffprobe.h"
+#include "support/Pictures.h"
+#include "support/TempDir.h"
+
+#include <QEventLoop>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+// Runs the event loop until the thread has finished (its termination handling included).
+void waitFinished(QThread& t) {
+    QEventLoop loop;
+    QObject::connect(&t, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    if (!t.isFinished())
+        loop.exec();
+    t.wait();
+}
+
+// Pictures a.jpg, b.bmp, ... in a folder.
+struct Pictures {
+    lvtest::TempDir dir;
+    lv::TPictureList list;
+    explicit Pictures(int count) {
+        for (int i = 0; i < count; ++i) {
+            const std::string name = std::string(1, char('a' + i)) + (i % 2 ? ".bmp" : ".jpg");
+            lvtest::savePicture(lvtest::detailedImage(160 + 16 * i, 120), dir.file(name),
+                                i % 2 ? "BMP" : "JPG");
+            list.Add(dir.file(name));
+        }
+    }
+};
+
+struct VideoRun {
+    lv::TBmpToAvi writer;
+    lv::TVideoMakerThd thread;
+    int progressCalls = 0;
+    VideoRun(Pictures& p, const std::string& out, int fps, int timePerPicture, bool fade,
+             bool single = false) {
+        writer.Width = 64;
+        writer.Height = 48;
+        writer.FrameTime = 1000 / fps;
+        writer.FileName = out;
+        writer.SetCodec("DIB ");
+        writer.Open();
+        thread.Writer = &writer;
+        thread.TimePerPicture = timePerPicture;
+        thread.PicturePaths = &p.list.PicturePaths;
+        thread.PictureTexts = &p.list.PictureTexts;
+        thread.CrossFade = fade;
+        thread.SingleFrame = single;
+        thread.UpdateProgress = [this](const lv::TVideoMakerThd&) { ++progressCalls; };
+    }
+};
+
+long long videoPackets(const std::string& file) {
+    auto streams = lvtest::probeStreams(file);
+    return streams.empty() ? -1 : streams[0].packets;
+}
+
+} // namespace
+
+TEST(VideoMakerThd, FramesPerPictureRoundsToEvenAndNeverGivesZero) {
+    EXPECT_EQ(lv::TVideoMakerThd::FramesPerPicture(3000, 66, false), 45);
+    EXPECT_EQ(lv::TVideoMakerThd::FramesPerPicture(3000, 40, false), 75);
+    EXPECT_EQ(lv::TVideoMakerThd::FramesPerPicture(3000, 33, false), 91);
+    EXPECT_EQ(lv::TVideoMakerThd::FramesPerPicture(100, 1000, false), 1);
+    EXPECT_EQ(lv::TVideoMakerThd::FramesPerPicture(250, 100, false), 2); // 2.5 -> 2
+    EXPECT_EQ(lv::TVideoMakerThd::FramesPerPicture(350, 100, false), 4); // 3.5 -> 4
+    EXPECT_EQ(lv::TVideoMakerThd::FramesPerPicture(60000, 16, true), 1);
+}
+
+TEST(VideoMakerThd, WritesEveryFrameAndCountsThemAsTheServerDoes) {
+    const struct {
+        int pictures, fps, time;
+        bool fade, single;
+        int total;
+    } cases[] = {
+        {1, 15, 3000, true, false, 45},         // one picture: no fade
+        {3, 10, 1000, true, false, 30},         // N = 10 < 20: F = 0
+        {3, 15, 1000, true, false, 3 * 15 + 0}, // N = 15 (1000/66 = 15.15)
+        {2, 10, 2000, true, false, 2 * 20 + 6}, // N = 20: F = 6
+        {4, 5, 60000, true, true, 4},           // single frame
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.pictures) + " pictures, " + std::to_string(c.time) + " ms");
+        Pictures p(c.pictures);
+        const std::string out = p.dir.file("out.avi");
+        VideoRun run(p, out, c.fps, c.time, c.fade, c.single);
+        run.thread.start();
+        waitFinished(run.thread);
+        EXPECT_EQ(run.thread.ErrorMessage(), "");
+        EXPECT_EQ(run.thread.Total(), c.total);
+        EXPECT_EQ(run.thread.Position(), 0);
+        EXPECT_FALSE(run.thread.Aborted());
+        EXPECT_EQ(run.progressCalls, c.total + 2);
+        EXPECT_EQ(run.thread.Frame(), nullptr);
+        EXPECT_EQ(videoPackets(out), c.total);
+        EXPECT_EQ(lvtest::decodeErrors(out), "");
+    }
+}
+
+TEST(VideoMakerThd, CancelBeforeTheFirstFrameClosesAnEmptyVideo) {
+    Pictures p(2);
+    const std::string out = p.dir.file("out.avi");
+    VideoRun run(p, out, 15, 3000, true);
+    // Cancel pressed while the progress bar is set up, before frame 0.
+    run.thread.UpdateProgress = [&](const lv::TVideoMakerThd& t) {
+        if (++run.progressCalls == 1)
+            const_cast<lv::TVideoMakerThd&>(t).requestInterruption();
+    };
+    run.thread.start();
+    waitFinished(run.thread);
+    EXPECT_TRUE(run.thread.Aborted());
+    EXPECT_EQ(run.thread.Position(), 0);
+    EXPECT_TRUE(run.writer.IsClosed());
+    // Finished on disk: our reader opens it and finds the stream without a frame. (No frame
+    // means no negotiated format, so players have nothing to show.)
+    lv::PAVIFILE file;
+    ASSERT_EQ(lv::AVIFileOpen(file, out, lv::OF_READ), lv::AVIERR_OK);
+    lv::AVIFILEINFO info{};
+    ASSERT_EQ(lv::AVIFileInfo(file, info), lv::AVIERR_OK);
+    EXPECT_EQ(info.dwStreams, 1u);
+    EXPECT_EQ(info.dwLength, 0u);
+    lv::AVIFileRelease(file);
+}
+
+TEST(VideoMakerThd, AnUnreadablePictureStopsTheRunAfterTheLastGoodFrame) {
+    Pictures p(3);
+    std::filesystem::remove(p.dir.file("b.bmp")); // picture 1: frames 10..19 at N = 10
+    const std::string out = p.dir.file("out.avi");
+    VideoRun run(p, out, 10, 1000, false);
+    run.thread.start();
+    waitFinished(run.thread);
+    EXPECT_EQ(run.thread.Position(), 9);
+    EXPECT_FALSE(run.thread.Aborted());
+    EXPECT_NE(run.thread.ErrorMessage().find("b.bmp"), std::string::npos);
+    EXPECT_TRUE(run.writer.IsOpen()) << "left open for the next Open to release";
+
+    // The first picture unreadable: nothing written, Position 0.
+    Pictures q(2);
+    std::filesystem::remove(q.dir.file("a.jpg"));
+    VideoRun first(q, q.dir.file("out.avi"), 10, 1000, false);
+    first.thread.start();
+    waitFinished(first.thread);
+    EXPECT_EQ(first.thread.Position(), 0);
+    EXPECT_NE(first.thread.ErrorMessage(), "");
+}
+
+TEST(RunSettings, ResolutionTextAndTheTimingRule) {
+    EXPECT_EQ(lv::ParseResolution("720x576").Width, 720);
+    EXPECT_EQ(lv::ParseResolution("720x576").Height, 576);
+    EXPECT_EQ(lv::ParseResolution("1024x768").Width, 1024);
+    EXPECT_EQ(lv::ParseResolution("wide x768").Width, 640);
+    EXPECT_EQ(lv::ParseResolution("wide x768").Height, 768);
+    EXPECT_EQ(lv::ParseResolution("800xtall").Height, 480);
+    EXPECT_EQ(lv::ParseResolution("800").Width, 640);
+
+    lv::TRunSettings s;
+    s.Fps = 15;
+    s.TimePerPicture = 1900; // 28.5 frames' worth
+    s.DynamicPictures = true;
+    EXPECT_TRUE(lv::ApplyVisualOptionsRule(s));
+    EXPECT_FALSE(s.DynamicPictures || s.CrossFade || s.TextOverlay);
+    s.TimePerPicture = 2000; // exactly 30
+    s.CrossFade = true;
+    EXPECT_FALSE(lv::ApplyVisualOptionsRule(s));
+    EXPECT_TRUE(s.CrossFade);
+    s.TimePerPicture = 100;
+    s.CrossFade = false;
+    EXPECT_FALSE(lv::ApplyVisualOptionsRule(s)) << "nothing to switch off, no message";
+    EXPECT_EQ(lv::RoundSpinValue(2.5), 2);
+    EXPECT_EQ(lv::RoundSpinValue(3.5), 4);
+}
+
+TEST(CodecChoice, RememberedFourCCPicksItsLineWhateverTheCase) {
+    const std::vector<std::string> lines = {"DIB  Uncompressed", "FMP4 MPEG-4", "XVID Xvid"};
+    EXPECT_EQ(lv::SelectCodecLine(lines, ""), 2);
+    EXPECT_EQ(lv::SelectCodecLine(lines, "fmp4"), 1);
+    EXPECT_EQ(lv::SelectCodecLine(lines, "QQQQ"), 0);
+    EXPECT_EQ(lv::SelectCodecLine({}, "xvid"), -1);
+    EXPECT_EQ(lv::FourCCOfLine(lines[0]), "DIB ");
+}
+
+TEST(SlideshowRun, RefusesBadInputAndLogsTheSettingsOfARunInOrder) {
+    Pictures p(2);
+    lv::TKLog log(p.dir.file("Lumivane.log"), 10000, false);
+    lv::TSlideshowRun run(p.list, &log);
+    lv::TRunSettings s;
+    s.FourCC = "DIB ";
+    s.Fps = 15;
+    s.TimePerPicture = 1900;
+    s.Resolution = "320x240";
+    s.DynamicPictures = true;
+
+    lv::TPictureList none;
+    lv::TSlideshowRun empty(none, &log);
+    s.OutputFile = p.dir.file("out.avi");
+    try {
+        empty.Start(s);
+        FAIL();
+    } catch (const lv::Error& e) {
+        EXPECT_STREQ(e.what(), "Empty picture list");
+    }
+    s.OutputFile.clear();
+    try {
+        run.Start(s);
+        FAIL();
+    } catch (const lv::Error& e) {
+        EXPECT_STREQ(e.what(), "Invalid output file");
+    }
+    EXPECT_TRUE(log.Lines().empty());
+
+    QStringList notices;
+    QObject::connect(&run, &lv::TSlideshowRun::Notice, [&](const QString& m) { notices << m; });
+    lv::TRunOutcome outcome = lv::TRunOutcome::Failed;
+    bool finished = false;
+    QEventLoop loop;
+    QObject::connect(&run, &lv::TSlideshowRun::Finished, [&](lv::TRunOutcome o) {
+        outcome = o;
+        finished = true;
+        loop.quit();
+    });
+    s.OutputFile = p.dir.file("out.avi");
+    run.Start(s);
+    EXPECT_EQ(notices,
+              QStringList{"Visual options disabled due to incompatible temporal settings"});
+    EXPECT_FALSE(s.DynamicPictures);
+    if (!finished)
+        loop.exec();
+    EXPECT_EQ(outcome, lv::TRunOutcome::Done);
+
+    const std::vector<std::string> expected = {"Info\tStart Encoding",
+                                               "Info\tResolution : 320x240",
+                                               "Info\tFPS : 15",
+                                               "Info\tTime per Picture : 1900 ms",
+                                               "Info\tFCC : DIB ",
+                                               "Info\tOSD : No",
+                                               "Info\tDynamic Pictures : No",
+                                               "Info\tXFade : No",
+                                               "Info\tSingle Frame mode : No"};
+    auto lines = log.Lines(); // newest first
+    ASSERT_EQ(lines.size(), expected.size());
+    std::reverse(lines.begin(), lines.end());
+    EXPECT_EQ(lines, expected);
+    auto streams = lvtest::probeStreams(s.OutputFile);
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].packets, 2 * 29); // N = nearest(1900 / 66)
+}
