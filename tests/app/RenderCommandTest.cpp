@@ -1,0 +1,113 @@
+#include "support/Ffprobe.h"
+#include "support/Pictures.h"
+#include "support/Process.h"
+#include "support/TempDir.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fstream>
+
+namespace {
+
+const std::string kRender = std::string(LUMIVANE_BINARY_DIR) + "/app/cli/lumivane-render";
+const std::string kExample = std::string(LUMIVANE_SOURCE_DIR) + "/examples/example.lmv";
+
+lvtest::ProcessResult render(std::vector<std::string> args) {
+    return lvtest::runProcess(kRender, args);
+}
+
+} // namespace
+
+TEST(RenderCommand, RendersTheExampleWithTheWindowsDefaultsAndWithOptions) {
+    lvtest::TempDir dir;
+    // Defaults: 640x480, 15 fps (frame time 66 ms), 3000 ms, cross-fade and caption on.
+    const std::string out = dir.file("example.avi");
+    auto r = render({kExample, "-o", out, "-c", "XVID", "-q"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, out + "\n");
+    auto streams = lvtest::probeStreams(out);
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].codecTagString, "XVID");
+    EXPECT_EQ(streams[0].width, 640);
+    EXPECT_EQ(streams[0].height, 480);
+    EXPECT_EQ(streams[0].packets, 5 * 45 + 4 * 12);
+    EXPECT_EQ(streams[0].frameRate, "500/33");
+    EXPECT_EQ(lvtest::decodeErrors(out), "");
+
+    // Pan on, 720x576 at 25 fps: N = 75, F = 18.
+    const std::string pan = dir.file("pan.avi");
+    r = render({kExample, "--output=" + pan, "-c", "FMP4", "-r", "720x576", "--dynamic", "-q"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    streams = lvtest::probeStreams(pan);
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].codecTagString, "FMP4");
+    EXPECT_EQ(streams[0].width, 720);
+    EXPECT_EQ(streams[0].packets, 5 * 75 + 4 * 18);
+    EXPECT_EQ(streams[0].frameRate, "25/1");
+
+    // Single-frame mode: one frame per picture.
+    const std::string single = dir.file("single.avi");
+    r = render({kExample, "-o", single, "-c", "MJPG", "--single-frame", "-f", "1", "-q"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("Visual options disabled due to incompatible temporal settings"),
+              std::string::npos);
+    streams = lvtest::probeStreams(single);
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_EQ(streams[0].packets, 5);
+}
+
+TEST(RenderCommand, FailuresExitNonZeroWithTheProgramsMessage) {
+    lvtest::TempDir dir;
+    std::ofstream(dir.file("empty.lmv")) << ";Sound=\r\n;Output=" << dir.file("x.avi") << "\r\n";
+    std::ofstream(dir.file("noout.lmv")) << LUMIVANE_SOURCE_DIR << "/examples/landscape.jpg\r\n";
+    const struct {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* says;
+    } cases[] = {
+        {{kExample, "--fps", "61"}, 2, "--fps must be within 1..60"},
+        {{kExample, "--bogus"}, 2, "unknown option"},
+        {{dir.file("empty.lmv")}, 1, "Empty picture list"},
+        {{dir.file("noout.lmv")}, 1, "Invalid output file"},
+        {{kExample, "-o", dir.file("q.avi"), "-c", "QQQQ"}, 1, "No compressor for QQQQ available"},
+        {{kExample, "-o", "/no/such/folder/x.avi", "-c", "XVID"}, 1, "FileOpen failed. Err: $"},
+        {{dir.file("missing.lmv")}, 1, "missing.lmv"},
+        {{kExample, "-o", dir.file("s.avi"), "-s", dir.file("song.xyz")}, 1, "song.xyz"},
+    };
+    for (const auto& c : cases) {
+        auto r = render(c.args);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.says << "\n" << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+}
+
+TEST(RenderCommand, CtrlCCancelsAndLeavesAClosedVideo) {
+    lvtest::TempDir dir;
+    const std::string out = dir.file("cut.avi");
+    QProcess p;
+    p.setProcessChannelMode(QProcess::SeparateChannels);
+    p.setReadChannel(QProcess::StandardError);
+    // Long enough to be interrupted: 60 s per picture at 60 fps, uncompressed.
+    p.start(QString::fromStdString(kRender),
+            {QString::fromStdString(kExample), "-o", QString::fromStdString(out), "-c", "DIB ",
+             "-t", "60000", "-f", "60"});
+    ASSERT_TRUE(p.waitForStarted());
+    // The first progress line comes with the first frame written.
+    QByteArray err;
+    while (!err.contains("frames") && p.waitForReadyRead(20000))
+        err += p.readAllStandardError();
+    ASSERT_TRUE(err.contains("frames")) << err.toStdString();
+    ::kill(pid_t(p.processId()), SIGINT);
+    ASSERT_TRUE(p.waitForFinished(60000));
+    err += p.readAllStandardError();
+    EXPECT_EQ(p.exitCode(), 130) << err.toStdString();
+    EXPECT_TRUE(err.contains("Aborted by user.")) << err.toStdString();
+    auto streams = lvtest::probeStreams(out);
+    ASSERT_EQ(streams.size(), 1u);
+    EXPECT_GT(streams[0].packets, 0);
+    EXPECT_LT(streams[0].packets, 5 * 3600);
+    EXPECT_EQ(lvtest::decodeErrors(out), "");
+}
