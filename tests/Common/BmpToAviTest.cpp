@@ -12,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <cctype>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <regex>
@@ -456,4 +459,42 @@ TEST_F(BmpToAviTest, ConfigureAndAboutServeTheCodecsSettingsAndText) {
     w.SetCodec("DIB ");
     EXPECT_TRUE(w.Configure().empty());
     EXPECT_NE(w.About().find("Uncompressed"), std::string::npos);
+}
+
+TEST_F(BmpToAviTest, CloseReportsAFileThatCouldNotBeFinished) {
+    lv::TBmpToAvi w;
+    w.Width = 320;
+    w.Height = 240;
+    w.FrameTime = 40;
+    w.SetCodec("DIB ");
+    w.FileName = dir.file("full.avi");
+    w.Open();
+    AddPattern(w, 320, 240, 2);
+
+    // From here on the file may not grow: the index and headers cannot be written, as on
+    // a full disk.
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit capped = old;
+    capped.rlim_cur = rlim_t(std::filesystem::file_size(w.FileName));
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &capped), 0);
+    std::string message;
+    try {
+        w.Close();
+    } catch (const lv::EAssertionFailed& e) {
+        message = e.what();
+        EXPECT_EQ(e.unit(), "U_BmpToAvi");
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_TRUE(std::regex_match(message, std::regex(R"(FileRelease failed\. Err: \$[0-9A-F]{8})")))
+        << "'" << message << "'";
+    EXPECT_TRUE(w.IsClosed());
+    EXPECT_FALSE(w.IsOpen());
+    w.Open();
+    AddPattern(w, 320, 240, 1);
+    w.Close();
+    EXPECT_EQ(Probe(w.FileName).packets, 1);
 }
