@@ -3,6 +3,7 @@
 #include "platform/RiffAvi.h"
 
 #include <atomic>
+#include <limits>
 
 namespace lv {
 
@@ -265,6 +266,8 @@ bool AVIStreamIsKeyFrame(const PAVISTREAM& stream, std::int32_t pos) {
 }
 
 std::int32_t AVIStreamPrevKeyFrame(const PAVISTREAM& stream, std::int32_t pos) {
+    if (pos == std::numeric_limits<std::int32_t>::min())
+        return -1;
     return AVIStreamFindSample(stream, pos - 1, FIND_PREV | FIND_KEY);
 }
 
