@@ -388,6 +388,21 @@ TEST(MuxThd, CancelDuringTheVideoCopyStopsItAndSkipsTheAudio) {
     EXPECT_EQ(readSamples(mux.OutputFile, lv::streamtypeVIDEO).size(), 1250u);
     EXPECT_EQ(readSamples(mux.OutputFile, lv::streamtypeAUDIO).size(), 0u);
     EXPECT_EQ(lvtest::readAll(video), videoBefore);
+
+    // Destroying a running thread cancels it and waits, though it may be waiting for this
+    // thread; the callbacks are no longer run.
+    int calls = 0;
+    auto running = std::make_unique<lv::TMuxThd>();
+    running->VideoFile = video;
+    running->AudioFile = dir.file("a.mp3");
+    running->OutputFile = dir.file("out2.avi");
+    running->OnProgress = [&](int, int, const std::string&) { ++calls; };
+    running->OnLog = [&](const std::string&, int) { ++calls; };
+    running->start();
+    QThread::msleep(50);
+    running.reset();
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(lvtest::readAll(video), videoBefore);
 }
 
 TEST(MuxThd, FailuresKeepTheVideoAndTellWhatFailed) {
@@ -406,19 +421,22 @@ TEST(MuxThd, FailuresKeepTheVideoAndTellWhatFailed) {
         std::string video;
         std::string output;
         std::string failedFile;
-        bool avi; // a failed AVI call: fixed text, result code, unit tag
+        const char* aviText; // a failed AVI call: this text, the result code, the unit tag
     };
+    const char* const open = "FileOpen failed. Err: $";
     const std::string out = dir.file("out.avi");
     const Case cases[] = {
-        {"missing soundtrack", dir.file("missing.mp3"), video, out, dir.file("missing.mp3"), false},
-        {"soundtrack is a folder", dir.path().string(), video, out, dir.path().string(), false},
-        {"missing video", mp3, dir.file("gone.avi"), out, dir.file("gone.avi"), true},
-        {"video is no AVI", mp3, dir.file("notavi.avi"), out, dir.file("notavi.avi"), true},
+        {"missing soundtrack", dir.file("missing.mp3"), video, out, dir.file("missing.mp3"),
+         nullptr},
+        {"soundtrack is a folder", dir.path().string(), video, out, dir.path().string(), nullptr},
+        {"missing video", mp3, dir.file("gone.avi"), out, dir.file("gone.avi"), open},
+        {"video is no AVI", mp3, dir.file("notavi.avi"), out, dir.file("notavi.avi"), open},
         {"output folder missing", mp3, video, dir.file("no/such/out.avi"),
-         dir.file("no/such/out.avi"), true},
+         dir.file("no/such/out.avi"), open},
         {"file where a folder is expected", mp3, video, dir.file("plainfile/out.avi"),
-         dir.file("plainfile/out.avi"), true},
-        {"output is the video", mp3, video, video, video, true},
+         dir.file("plainfile/out.avi"), open},
+        {"output is the video", mp3, video, video, video, open},
+        {"output device full", mp3, video, "/dev/full", "/dev/full", "StreamWrite failed. Err: $"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -433,9 +451,9 @@ TEST(MuxThd, FailuresKeepTheVideoAndTellWhatFailed) {
         EXPECT_FALSE(mux.Aborted());
         EXPECT_EQ(mux.ErrorFile(), c.failedFile);
         const std::string message = mux.ErrorMessage();
-        if (c.avi) {
-            EXPECT_EQ(message.rfind("FileOpen failed. Err: $", 0), 0u) << message;
-            ASSERT_EQ(message.size(), std::strlen("FileOpen failed. Err: $") + 8);
+        if (c.aviText) {
+            EXPECT_EQ(message.rfind(c.aviText, 0), 0u) << message;
+            ASSERT_EQ(message.size(), std::strlen(c.aviText) + 8) << message;
             EXPECT_EQ(message.find_first_not_of("0123456789ABCDEF", message.size() - 8),
                       std::string::npos)
                 << message;
