@@ -29,6 +29,7 @@ void check(HRESULT hr, const char* what) {
 
 struct Result {
     std::int32_t frames = 0, audio = 0;
+    std::int32_t empty = 0; // zero-length samples read
     double bytes = 0;
 };
 
@@ -100,6 +101,7 @@ Result readFile(const std::string& path) {
             buffer.resize(std::size_t(bytes));
             check(AVIStreamRead(s, i, 1, buffer.data(), bytes, &bytes, &samples), "AVIStreamRead");
             r.bytes += bytes;
+            r.empty += bytes == 0;
         }
         (n == 0 ? r.frames : r.audio) = len;
     }
@@ -149,5 +151,27 @@ int main(int argc, char** argv) {
     const std::size_t frameBytes = 720 * 576 * 3;
     run("large file (uncompressed 720x576 frames)", path,
         std::int32_t(gib * (1 << 30) / frameBytes), frameBytes, true);
+    // An OpenDML file written by ffmpeg (it starts AVIX RIFFs past 1 GiB), read by our reader.
+    if (std::system("command -v ffmpeg >/dev/null") == 0) {
+        const std::string cmd = "ffmpeg -v error -y -f lavfi -i testsrc=size=720x576:rate=25 "
+                                "-f lavfi -i sine=sample_rate=44100 -t 40 -c:v rawvideo "
+                                "-pix_fmt bgr24 -c:a libmp3lame '" +
+                                path + "'";
+        if (std::system(cmd.c_str()) == 0) {
+            const auto start = Clock::now();
+            const Result r = readFile(path);
+            std::printf("ffmpeg-made file: %.2f GiB, read %d video and %d audio samples, "
+                        "%d of them empty (%.0f MB/s); ffprobe counts non-empty packets:\n",
+                        double(std::filesystem::file_size(path)) / (1 << 30), r.frames, r.audio,
+                        r.empty, r.bytes / seconds(start) / 1e6);
+            std::fflush(stdout);
+            const std::string probe = "ffprobe -v error -count_packets -show_entries "
+                                      "stream=nb_read_packets -of csv=p=0 '" +
+                                      path + "'";
+            if (std::system(probe.c_str()) != 0)
+                std::printf("  ffprobe FAILED\n");
+        }
+        std::filesystem::remove(path);
+    }
     return 0;
 }
