@@ -175,31 +175,6 @@ Bytes mp3Format(const Mp3Frames& mp3) {
     return b;
 }
 
-std::vector<ProbedStream> probe(const std::string& path, std::string* err) {
-    const auto r = runProcess(
-        "ffprobe", {"-v", "error", "-count_packets", "-show_entries",
-                    "stream=codec_name,codec_tag_string,codec_tag,r_frame_rate,nb_frames,"
-                    "nb_read_packets,sample_rate,channels",
-                    "-of", "json", path});
-    if (err)
-        *err = r.err + (r.exitCode ? " (exit " + std::to_string(r.exitCode) + ")" : "");
-    std::vector<ProbedStream> out;
-    const auto doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.out));
-    for (const auto& v : doc.object().value("streams").toArray()) {
-        const auto o = v.toObject();
-        ProbedStream s;
-        s.codecName = o.value("codec_name").toString().toStdString();
-        s.codecTagString = o.value("codec_tag_string").toString().toStdString();
-        s.codecTag = o.value("codec_tag").toString().toStdString();
-        s.frameRate = o.value("r_frame_rate").toString().toStdString();
-        s.readPackets = o.value("nb_read_packets").toString("-1").toLongLong();
-        s.sampleRate = o.value("sample_rate").toString("0").toInt();
-        s.channels = o.value("channels").toInt();
-        out.push_back(s);
-    }
-    return out;
-}
-
 std::vector<ProbedPacket> probePackets(const std::string& path) {
     const auto r = runProcess("ffprobe", {"-v", "error", "-show_entries",
                                           "packet=stream_index,size,flags", "-of", "json", path});
@@ -214,11 +189,6 @@ std::vector<ProbedPacket> probePackets(const std::string& path) {
         out.push_back(p);
     }
     return out;
-}
-
-std::string decodeErrors(const std::string& path) {
-    const auto r = runProcess("ffmpeg", {"-v", "error", "-i", path, "-f", "null", "-"});
-    return r.err + (r.exitCode ? " (exit " + std::to_string(r.exitCode) + ")" : "");
 }
 
 Bytes decodeVideo(const std::string& path) {

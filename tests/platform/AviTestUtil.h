@@ -1,8 +1,11 @@
 #pragma once
 
-// Helpers of the AVI layer's tests: test frames, MP3 frames from lame, ffprobe/ffmpeg checks.
+// Helpers of the AVI layer's tests: test frames, MP3 frames from lame, ffprobe's packets,
+// ffmpeg's decoded frames. Stream checks and decoding errors: support/Ffprobe.h.
 
 #include "platform/AviFile.h"
+
+#include "support/Ffprobe.h"
 
 #include <cstdint>
 #include <string>
@@ -36,18 +39,7 @@ Mp3Frames makeMp3(const std::string& folder, int sampleRate, int channels, int k
 lv::AVISTREAMINFO mp3Info(const Mp3Frames& mp3);
 Bytes mp3Format(const Mp3Frames& mp3);
 
-struct ProbedStream {
-    std::string codecName;
-    std::string codecTagString;
-    std::string codecTag;
-    std::string frameRate;
-    long long readPackets = -1;
-    int sampleRate = 0;
-    int channels = 0;
-};
-// Streams as ffprobe sees them; err receives what ffprobe printed on standard error.
-std::vector<ProbedStream> probe(const std::string& path, std::string* err);
-
+// Packets as ffprobe lists them.
 struct ProbedPacket {
     int stream = 0;
     long long size = 0;
@@ -55,8 +47,6 @@ struct ProbedPacket {
 };
 std::vector<ProbedPacket> probePackets(const std::string& path);
 
-// What ffmpeg prints on standard error while decoding the whole file (empty when clean).
-std::string decodeErrors(const std::string& path);
 // Decoded video frames as bgr24, as ffmpeg gives them without dropping or duplicating.
 Bytes decodeVideo(const std::string& path);
 

@@ -82,13 +82,17 @@ TEST(AviWrite, DibVideoWithSkippedPositionsIsReadByFfmpegAndByOurReader) {
         EXPECT_FALSE(file);
     }
     std::string err;
-    const auto streams = lvtest::probe(path, &err);
+    const auto streams = lvtest::probeStreams(path, &err);
     EXPECT_EQ(err, "");
     ASSERT_EQ(streams.size(), 1u);
     EXPECT_EQ(streams[0].codecName, "rawvideo");
     // The tag ffprobe shows is the format's compression: BI_RGB.
     EXPECT_EQ(streams[0].codecTag, "0x0000");
     EXPECT_EQ(streams[0].frameRate, "10/1");
+    EXPECT_EQ(streams[0].width, w);
+    EXPECT_EQ(streams[0].height, h);
+    // ffmpeg passes over the empty chunks.
+    EXPECT_EQ(streams[0].packets, frames);
     EXPECT_EQ(lvtest::decodeErrors(path), "");
     Bytes expected;
     for (int t = 0; t < frames; ++t) {
@@ -191,7 +195,7 @@ void writeAv(const std::string& path, const lvtest::Mp3Frames& mp3, int frames, 
 
 void checkAv(const std::string& path, const lvtest::Mp3Frames& mp3, int frames) {
     std::string err;
-    const auto streams = lvtest::probe(path, &err);
+    const auto streams = lvtest::probeStreams(path, &err);
     EXPECT_EQ(err, "");
     ASSERT_EQ(streams.size(), 2u);
     EXPECT_EQ(streams[0].codecName, "rawvideo");
@@ -200,6 +204,8 @@ void checkAv(const std::string& path, const lvtest::Mp3Frames& mp3, int frames) 
     EXPECT_EQ(streams[1].codecTag, "0x0055");
     EXPECT_EQ(streams[1].sampleRate, mp3.sampleRate);
     EXPECT_EQ(streams[1].channels, mp3.channels);
+    EXPECT_EQ(streams[0].packets, frames);
+    EXPECT_EQ(streams[1].packets, (long long)mp3.frames.size());
     EXPECT_EQ(lvtest::decodeErrors(path), "");
     Bytes expected;
     for (int t = 0; t < frames; ++t) {
@@ -324,7 +330,7 @@ TEST(AviWrite, SampleSizedPcmStreamIsReadBySampleRanges) {
         ok(AVIFileRelease(file));
     }
     std::string err;
-    const auto streams = lvtest::probe(path, &err);
+    const auto streams = lvtest::probeStreams(path, &err);
     EXPECT_EQ(err, "");
     ASSERT_EQ(streams.size(), 1u);
     EXPECT_EQ(streams[0].codecName, "pcm_s16le");
