@@ -3,6 +3,8 @@
 #include "platform/Files.h"
 #include "platform/Registry.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -69,6 +71,8 @@ TKLog::TKLog(const std::string& fileName, std::size_t maxLines, bool verbose)
     if (!CanWriteLogAt(m_path))
         m_path = fallbackPath();
     ReadExistingLines(m_path, m_maxLines, m_lines);
+    for (const auto& line : m_lines)
+        m_text.append(line).append("\r\n");
 }
 
 void TKLog::Write(const std::string& message, int level) noexcept {
@@ -76,9 +80,20 @@ void TKLog::Write(const std::string& message, int level) noexcept {
         return;
     try {
         std::lock_guard lock(m_mutex);
-        m_lines.push_front(std::string(LogLevelName(level)) + '\t' + OneLine(message));
-        while (m_lines.size() > m_maxLines)
+        std::string line = std::string(LogLevelName(level)) + '\t' + OneLine(message);
+        m_lines.push_front(line);
+        try {
+            // Kept beside the lines so that a Write moves memory once instead of joining
+            // up to maxLines strings again.
+            m_text.insert(0, line + "\r\n");
+        } catch (...) {
+            m_lines.pop_front();
+            throw;
+        }
+        while (m_lines.size() > m_maxLines) {
+            m_text.resize(m_text.size() - m_lines.back().size() - 2);
             m_lines.pop_back();
+        }
         if (writeFile(m_path))
             return;
         // The folder may have become read-only since the start; the data folder is the
@@ -97,21 +112,24 @@ std::string TKLog::fallbackPath() const {
 }
 
 bool TKLog::writeFile(const std::string& path) const {
-    std::string data;
-    std::size_t size = 0;
-    for (const auto& line : m_lines)
-        size += line.size() + 2;
-    data.reserve(size);
-    for (const auto& line : m_lines) {
-        data += line;
-        data += "\r\n";
-    }
-    std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
-    if (!out)
+    // Overwritten in place and cut to size afterwards rather than opened with O_TRUNC: ext4
+    // flushes a file that was truncated to zero on close, which made every Write wait for the
+    // disk.
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0)
         return false;
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-    out.close();
-    return !out.fail();
+    std::size_t done = 0;
+    while (done < m_text.size()) {
+        ssize_t n =
+            pwrite(fd, m_text.data() + done, m_text.size() - done, static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<std::size_t>(n);
+    }
+    bool ok = done == m_text.size() && ftruncate(fd, static_cast<off_t>(done)) == 0;
+    return close(fd) == 0 && ok;
 }
 
 std::string TKLog::FileName() const {

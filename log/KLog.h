@@ -49,6 +49,7 @@ private:
     const bool m_verbose;
     std::string m_path;
     std::deque<std::string> m_lines;
+    std::string m_text; // m_lines joined, each ended by CR LF: the file's content
     mutable std::mutex m_mutex;
 };
 
