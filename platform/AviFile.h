@@ -153,7 +153,9 @@ void AVIFileInit();
 void AVIFileExit();
 
 // RIFF size at which a file being written continues in a new RIFF (OpenDML). Default
-// 1 GiB. The process-wide default applies to files opened afterwards.
+// 1 GiB, kept within 4 KiB .. 3.75 GiB. The process-wide default applies to files opened
+// afterwards. A file holds at most 256 RIFFs (256 GiB at the default): a write that would
+// start one more fails with AVIERR_FILEWRITE.
 void AVIFileSetDefaultRiffLimit(std::uint64_t bytes);
 std::uint64_t AVIFileDefaultRiffLimit();
 // For one file, before its first sample is written.

@@ -63,9 +63,9 @@ private:
     bool readChunk(std::uint64_t pos, std::uint64_t limit, Chunk& c);
     HRESULT parseHeaderList(const Chunk& hdrl);
     HRESULT parseStreamList(const Chunk& strl);
-    HRESULT readSuperIndex(TAviStreamData& s, const Chunk& indx);
+    HRESULT readSuperIndex(const Chunk& indx);
     HRESULT readStandardIndex(std::uint64_t pos, std::size_t stream, std::uint64_t limit);
-    HRESULT readIdx1(const Chunk& idx1, std::uint64_t moviPos, std::uint64_t moviEnd);
+    HRESULT readIdx1(const Chunk& idx1, std::uint64_t moviPos);
     HRESULT scanMovi(std::uint64_t moviPos, std::uint64_t moviEnd);
     bool checkEntry(const TAviIndexEntry& e) const;
 

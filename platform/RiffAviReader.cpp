@@ -112,7 +112,7 @@ HRESULT TRiffAviReader::open(const std::string& path) {
             s.index.clear();
         HRESULT hr = AVIERR_OK;
         if (haveIdx1)
-            hr = readIdx1(idx1, movis.front().first, movis.front().second);
+            hr = readIdx1(idx1, movis.front().first);
         if (!haveIdx1 || hr == AVIERR_NODATA) {
             for (auto& s : m_streams)
                 s.index.clear();
@@ -241,11 +241,11 @@ HRESULT TRiffAviReader::parseStreamList(const Chunk& strl) {
     m_streams.push_back(std::move(s));
     m_superIndex.emplace_back();
     if (haveIndx)
-        return readSuperIndex(m_streams.back(), indx);
+        return readSuperIndex(indx);
     return AVIERR_OK;
 }
 
-HRESULT TRiffAviReader::readSuperIndex(TAviStreamData&, const Chunk& indx) {
+HRESULT TRiffAviReader::readSuperIndex(const Chunk& indx) {
     if (indx.size < 24)
         return AVIERR_BADFORMAT;
     std::uint8_t h[24];
@@ -313,7 +313,7 @@ HRESULT TRiffAviReader::readStandardIndex(std::uint64_t pos, std::size_t stream,
     return AVIERR_OK;
 }
 
-HRESULT TRiffAviReader::readIdx1(const Chunk& idx1, std::uint64_t moviPos, std::uint64_t) {
+HRESULT TRiffAviReader::readIdx1(const Chunk& idx1, std::uint64_t moviPos) {
     const std::size_t n = idx1.size / 16;
     m_scratch.resize(n * 16);
     if (!m_file.readAt(idx1.dataPos, m_scratch.data(), m_scratch.size()))

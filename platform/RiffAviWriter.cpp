@@ -357,7 +357,7 @@ HRESULT TRiffAviWriter::writeHeaders() {
 
     TLEBuffer b;
     b.u32(fccRIFF);
-    b.u32(0); // patched by closeRiff already; rewritten below
+    b.u32(0); // RIFF size, set below
     b.u32(mmioFOURCC('A', 'V', 'I', ' '));
     b.u32(fccLIST);
     const std::size_t hdrlSizeAt = b.size();
@@ -377,6 +377,7 @@ HRESULT TRiffAviWriter::writeHeaders() {
         if (video->info.dwRate)
             usPerFrame =
                 std::uint32_t(std::uint64_t(video->info.dwScale) * 1000000u / video->info.dwRate);
+        // AVI 1.0 readers see only the first RIFF; dmlh holds the whole length.
         framesInFirst = std::uint32_t(
             m_riffs.size() > 1 ? m_riffs[1].firstEntry[std::size_t(video - m_streams.data())]
                                : video->index.size());
