@@ -252,3 +252,29 @@ TEST(AviLayer, KeyFramesAndSearchesSurviveIdx1AndOpenDmlIndexes) {
         EXPECT_EQ(fi.dwRate, 25u);
     }
 }
+
+TEST(AviLayer, AWriteNeedingMoreRiffsThanTheIndexHoldsFailsAndReleaseReportsIt) {
+    lvtest::TempDir dir;
+    PAVIFILE file;
+    ok(AVIFileOpen(file, dir.file("many.avi"), OF_WRITE | OF_CREATE));
+    ok(AVIFileSetRiffLimit(file, 4096));
+    PAVISTREAM s;
+    ok(AVIFileCreateStream(file, s, lvtest::videoInfo(32, 16, 1, 25)));
+    const Bytes fmt = lvtest::dibHeader(32, 16);
+    ok(AVIStreamSetFormat(s, 0, fmt.data(), std::int32_t(fmt.size())));
+    const Bytes p(1000, 7);
+    HRESULT hr = AVIERR_OK;
+    int written = 0;
+    while (written < 10000 && hr == AVIERR_OK) {
+        hr = AVIStreamWrite(s, written, 1, p.data(), std::int32_t(p.size()), AVIIF_KEYFRAME);
+        written += hr == AVIERR_OK;
+    }
+    EXPECT_EQ(hr, AVIERR_FILEWRITE);
+    // Three chunks of 1000 bytes fit in a 4 KiB RIFF; the first RIFF holds the headers too.
+    EXPECT_GT(written, 255 * 3);
+    EXPECT_LT(written, 256 * 4);
+    // Later calls keep failing, and finishing the file reports it.
+    EXPECT_EQ(AVIStreamWrite(s, written, 1, p.data(), 10, 0), AVIERR_FILEWRITE);
+    ok(AVIStreamRelease(s));
+    EXPECT_EQ(AVIFileRelease(file), AVIERR_FILEWRITE);
+}
