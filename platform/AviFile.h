@@ -175,8 +175,9 @@ HRESULT AVIFileRelease(PAVIFILE& file);
 HRESULT AVIStreamRelease(PAVISTREAM& stream);
 HRESULT AVIStreamInfo(const PAVISTREAM& stream, AVISTREAMINFO& info);
 
-// The format (strf payload: BITMAPINFOHEADER, WAVEFORMATEX...) is set once, before the
-// first sample; pos is ignored.
+// The format (strf payload: BITMAPINFOHEADER, WAVEFORMATEX...) is set before the stream's
+// first sample; pos is ignored. Streams and formats added once the file holds samples must
+// fit in the room kept for the headers (a few KiB), else AVIERR_UNSUPPORTED.
 HRESULT AVIStreamSetFormat(const PAVISTREAM& stream, std::int32_t pos, const void* format,
                            std::int32_t size);
 // format null: *size receives the format size. Otherwise copies min(*size, format size)
@@ -187,15 +188,18 @@ HRESULT AVIStreamReadFormat(const PAVISTREAM& stream, std::int32_t pos, void* fo
 
 // Writes samples at position start. Positions between the stream's end and start are
 // filled with empty (zero-length) samples, not key frames in a video stream. In other
-// streams every sample is indexed as a key frame, whatever flags says. With dwSampleSize 0 one call
-// writes one sample (samples must be 1); otherwise size must be samples * dwSampleSize. Writing
-// before the current end is refused (AVIERR_UNSUPPORTED).
+// streams every sample is indexed as a key frame, whatever flags says. With dwSampleSize 0
+// one call writes one sample (samples must be 1); otherwise size must be samples *
+// dwSampleSize. Writing before the current end is refused (AVIERR_UNSUPPORTED); the format
+// must be set first (AVIERR_BADFORMAT). After a failed write to disk every later call on the
+// file returns AVIERR_FILEWRITE, and so does the release that finishes it.
 HRESULT AVIStreamWrite(const PAVISTREAM& stream, std::int32_t start, std::int32_t samples,
                        const void* data, std::int32_t size, std::uint32_t flags,
                        std::int32_t* samplesWritten = nullptr,
                        std::int32_t* bytesWritten = nullptr);
 
-// Reads samples from position start. buffer null: *bytes and *samplesRead receive the
+// Reads samples from position start (files opened for reading only, else
+// AVIERR_UNSUPPORTED). buffer null: *bytes and *samplesRead receive the
 // size needed, nothing is read. With dwSampleSize 0 one sample is read at a time.
 // AVIERR_BUFFERTOOSMALL when not even one sample fits; AVIERR_NODATA when start lies
 // outside the stream; AVIERR_FILEREAD when the data cannot be read.
