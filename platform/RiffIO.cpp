@@ -39,7 +39,10 @@ bool TRiffFile::create(const std::string& path) {
     if (!m_file)
         return false;
     // Samples arrive one at a time; a large buffer keeps the number of system calls low.
-    std::setvbuf(m_file, nullptr, _IOFBF, kBufferSize);
+    // (Without a buffer of our own, the C library keeps its default size.)
+    if (!m_buffer)
+        m_buffer = std::make_unique<char[]>(kBufferSize);
+    std::setvbuf(m_file, m_buffer.get(), _IOFBF, kBufferSize);
     m_size = 0;
     m_pos = 0;
     m_failed = false;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,7 @@ public:
 
 private:
     std::FILE* m_file = nullptr;
+    std::unique_ptr<char[]> m_buffer; // outlives m_file
     std::uint64_t m_size = 0;
     std::uint64_t m_pos = 0;
     bool m_failed = false;

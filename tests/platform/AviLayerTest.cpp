@@ -278,3 +278,29 @@ TEST(AviLayer, AWriteNeedingMoreRiffsThanTheIndexHoldsFailsAndReleaseReportsIt) 
     ok(AVIStreamRelease(s));
     EXPECT_EQ(AVIFileRelease(file), AVIERR_FILEWRITE);
 }
+
+TEST(AviLayer, AFullDiskIsReportedByTheWriteOrByTheRelease) {
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    const Bytes fmt = lvtest::dibHeader(32, 16);
+    // A few samples may stay in the file buffer until the release, which must then fail;
+    // megabytes of samples cannot: a write fails first, and the release says so again.
+    for (int samples : {3, 3000}) {
+        SCOPED_TRACE(samples);
+        PAVIFILE file;
+        ok(AVIFileOpen(file, "/dev/full", OF_WRITE | OF_CREATE));
+        PAVISTREAM s;
+        ok(AVIFileCreateStream(file, s, lvtest::videoInfo(32, 16, 1, 25)));
+        ok(AVIStreamSetFormat(s, 0, fmt.data(), std::int32_t(fmt.size())));
+        const Bytes p(1000, 7);
+        HRESULT hr = AVIERR_OK;
+        for (int i = 0; i < samples && hr == AVIERR_OK; ++i)
+            hr = AVIStreamWrite(s, i, 1, p.data(), std::int32_t(p.size()), AVIIF_KEYFRAME);
+        if (samples > 1000)
+            EXPECT_EQ(hr, AVIERR_FILEWRITE);
+        else
+            EXPECT_TRUE(hr == AVIERR_OK || hr == AVIERR_FILEWRITE) << hex8(std::uint32_t(hr));
+        ok(AVIStreamRelease(s));
+        EXPECT_EQ(AVIFileRelease(file), AVIERR_FILEWRITE);
+    }
+}
