@@ -40,18 +40,6 @@ std::string OneLine(const std::string& message) {
     return line;
 }
 
-void ReadExistingLines(const std::string& path, std::size_t maxLines,
-                       std::deque<std::string>& lines) {
-    std::ifstream in(fs::u8path(path), std::ios::binary);
-    std::string line;
-    while (lines.size() < maxLines && std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty())
-            lines.push_back(std::move(line));
-    }
-}
-
 } // namespace
 
 const char* LogLevelName(int level) {
@@ -70,9 +58,6 @@ TKLog::TKLog(const std::string& fileName, std::size_t maxLines, bool verbose)
     : m_maxLines(maxLines), m_verbose(verbose), m_path(fileName) {
     if (!CanWriteLogAt(m_path))
         m_path = fallbackPath();
-    ReadExistingLines(m_path, m_maxLines, m_lines);
-    for (const auto& line : m_lines)
-        m_text.append(line).append("\r\n");
 }
 
 void TKLog::Write(const std::string& message, int level) noexcept {

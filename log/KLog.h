@@ -16,8 +16,8 @@ enum TLogLevel : int { llVerbose = 0, llInfo = 1, llError = 2 };
 // written as "Error", a negative one as "Verbose". Level-0 lines are dropped unless the log is
 // verbose.
 //
-// Lines of an earlier run found in the file are kept (newest first) so that the log of a run
-// that ended badly survives the next start; at most `maxLines` lines are kept in all.
+// Each log starts empty: a file left by an earlier start is not read, and the first line
+// written replaces it. At most `maxLines` lines are kept.
 //
 // Where the file's folder cannot be written (a read-only install), the log goes to a file of
 // the same name in UserDataFolder() instead; FileName() tells which. A log that cannot be
