@@ -13,8 +13,8 @@ namespace lv {
 
 namespace {
 
-// Large enough to hold dozens of MPEG frames, small enough to stay in the cache.
-constexpr std::size_t kReadAhead = 16 * 1024;
+// Holds over a hundred MPEG frames of 128 kbit/s; small enough to stay in the cache.
+constexpr std::size_t kReadAhead = 64 * 1024;
 
 std::int64_t preadAll(int fd, void* buffer, std::int64_t count, std::int64_t offset) {
     auto* out = static_cast<unsigned char*>(buffer);
@@ -60,6 +60,7 @@ TWFileStream::TWFileStream(const std::string& fileName, std::uint16_t mode, std:
     }
     if (m_fd < 0)
         throw Error("Impossible d'ouvrir le fichier " + fileName);
+    m_size = st.st_size;
     ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
 }
 
@@ -108,23 +109,17 @@ std::int64_t TWFileStream::Write(const void* buffer, std::int64_t count) {
         done += n;
     }
     m_position += done;
+    m_size = std::max(m_size, m_position);
     return done;
 }
 
 std::int64_t TWFileStream::Seek(std::int64_t offset, TSeekOrigin origin) {
-    std::int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? m_position : Size();
+    std::int64_t base = origin == soBeginning ? 0 : origin == soCurrent ? m_position : m_size;
     std::int64_t target = base + offset;
     if (target < 0)
         throw Error("Seek error: negative position in " + m_fileName);
     m_position = target;
     return m_position;
-}
-
-std::int64_t TWFileStream::Size() const {
-    struct stat st {};
-    if (::fstat(m_fd, &st) != 0)
-        throw Error("Cannot read the size of " + m_fileName);
-    return st.st_size;
 }
 
 } // namespace lv

@@ -39,8 +39,9 @@ public:
     std::int64_t Seek(std::int64_t offset, TSeekOrigin origin);
     std::int64_t Position() const { return m_position; }
     void SetPosition(std::int64_t position) { Seek(position, soBeginning); }
-    // Current size of the file on disk.
-    std::int64_t Size() const;
+    // Size of the file: as found when opened, grown by this stream's writes. A scan asks it
+    // for every frame, so it is not a system call; growth by other writers is not seen.
+    std::int64_t Size() const { return m_size; }
 
     const std::string& FileName() const { return m_fileName; }
 
@@ -48,6 +49,7 @@ private:
     std::string m_fileName;
     int m_fd = -1;
     std::int64_t m_position = 0;
+    std::int64_t m_size = 0;
     std::vector<unsigned char> m_buffer; // bytes of the file from m_bufferStart
     std::int64_t m_bufferStart = 0;
 };
