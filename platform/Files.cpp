@@ -54,7 +54,10 @@ std::string UserDataFolder() {
 }
 
 bool FolderWritable(const std::string& folder) {
-    return access((folder.empty() ? "." : folder).c_str(), W_OK) == 0;
+    const std::string dir = folder.empty() ? "." : folder;
+    std::error_code ec;
+    // access() alone says yes to root for anything, a regular file included.
+    return fs::is_directory(fs::u8path(dir), ec) && access(dir.c_str(), W_OK) == 0;
 }
 
 } // namespace lv

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 
 TEST(Registry, AbsentValueIsEmptyAndValuesRoundTripPerKey) {
     lvtest::TempDir dir;
@@ -27,4 +28,10 @@ TEST(Files, PathPartsFollowTheLastSeparatorAndDot) {
     EXPECT_EQ(lv::ExtractFilePath("bare"), "");
     EXPECT_EQ(lv::FileSize("/no/such/file"), 0u);
     EXPECT_EQ(lv::hex8(0x80044065u), "80044065");
+
+    lvtest::TempDir dir;
+    EXPECT_TRUE(lv::FolderWritable(dir.path().string() + "/"));
+    std::ofstream(dir.file("plain")) << "x";
+    EXPECT_FALSE(lv::FolderWritable(dir.file("plain"))) << "a file is no folder, even for root";
+    EXPECT_FALSE(lv::FolderWritable(dir.file("missing")));
 }
