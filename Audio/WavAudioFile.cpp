@@ -1,6 +1,7 @@
 #include "Audio/WavAudioFile.h"
 
 #include "platform/Errors.h"
+#include "platform/RiffIO.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,24 +22,15 @@ std::int64_t leadingTagSize(TWFileStream& stream) {
     return (h[5] & 0x10) ? size + 10 : size;
 }
 
-std::uint16_t le16(const unsigned char* b) {
-    return std::uint16_t(b[0] | b[1] << 8);
-}
-
-std::uint32_t le32(const unsigned char* b) {
-    return std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 |
-           std::uint32_t(b[3]) << 24;
-}
-
 TWavFormat decodeFormat(const unsigned char* b) {
     TWavFormat f;
-    f.FormatTag = le16(b);
-    f.Channels = le16(b + 2);
-    f.SamplesPerSec = le32(b + 4);
-    f.AvgBytesPerSec = le32(b + 8);
-    f.BlockAlign = le16(b + 12);
-    f.BitsPerSample = le16(b + 14);
-    f.ExtraSize = le16(b + 16);
+    f.FormatTag = getLE16(b);
+    f.Channels = getLE16(b + 2);
+    f.SamplesPerSec = getLE32(b + 4);
+    f.AvgBytesPerSec = getLE32(b + 8);
+    f.BlockAlign = getLE16(b + 12);
+    f.BitsPerSample = getLE16(b + 14);
+    f.ExtraSize = getLE16(b + 16);
     return f;
 }
 

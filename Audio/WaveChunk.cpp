@@ -1,6 +1,7 @@
 #include "Audio/WaveChunk.h"
 
 #include "Audio/WFileStream.h"
+#include "platform/RiffIO.h"
 
 #include <cstring>
 
@@ -24,8 +25,7 @@ bool TWaveChunk::ReadHeader(TWFileStream& stream) {
     if (stream.Read(h, 8) < 8)
         std::memset(h, 0, sizeof h);
     std::memcpy(ID.data(), h, 4);
-    Size = std::uint32_t(h[4]) | std::uint32_t(h[5]) << 8 | std::uint32_t(h[6]) << 16 |
-           std::uint32_t(h[7]) << 24;
+    Size = getLE32(h + 4);
     KindIndex = -1;
     for (int i = 0; i < int(std::size(kKnownChunks)); ++i) {
         if (std::memcmp(ID.data(), kKnownChunks[i].id, std::size_t(kKnownChunks[i].compared)) ==
