@@ -79,6 +79,15 @@ TEST(Dib, KeepsItsBufferForTheSameSizeAndFollowsOtherFormatsAndSizes) {
     EXPECT_EQ(dib.Header().biSizeImage, 144u);
     ExpectPixels(dib, 5, 9);
 
+    // Every width up to 40 and one video width: the fast path, the tail and the padding.
+    for (int w : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 17, 21, 31, 33, 40, 720}) {
+        SCOPED_TRACE(w);
+        lv::ImageToDib(TestImage(w, 2, QImage::Format_ARGB32), dib);
+        ExpectPixels(dib, w, 2);
+        for (std::size_t i = std::size_t(w) * 3; i < dib.RowBytes(); ++i)
+            ASSERT_EQ(dib.ScanLine(0)[i], 0);
+    }
+
     lv::ImageToDib(QImage(), dib);
     EXPECT_EQ(dib.ImageSize(), 0u);
     EXPECT_EQ(lv::DibRowBytes(-1), 0u);
