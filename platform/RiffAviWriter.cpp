@@ -122,8 +122,9 @@ HRESULT TRiffAviWriter::setFormat(std::size_t stream, const void* format, std::i
 HRESULT TRiffAviWriter::beginData() {
     const std::uint64_t needed = headerSize(true) + 8 + kHeaderSlack;
     m_headerRoom = (needed + 511) / 512 * 512;
-    // The headers are written at the end; until then their room holds zeros.
-    if (!m_file.seek(0) || !m_file.writeZeros(m_headerRoom))
+    // The headers are written at the end; until then their room holds zeros. Flushing them
+    // at once makes a full or unwritable disk fail the first sample, not the end of a run.
+    if (!m_file.seek(0) || !m_file.writeZeros(m_headerRoom) || !m_file.flush())
         return fail(AVIERR_FILEWRITE);
     m_dataStarted = true;
     return openRiff();

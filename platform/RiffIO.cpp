@@ -91,6 +91,16 @@ bool TRiffFile::writeZeros(std::uint64_t count) {
     return true;
 }
 
+bool TRiffFile::flush() {
+    if (!m_file || m_failed)
+        return false;
+    if (std::fflush(m_file) != 0) {
+        m_failed = true;
+        return false;
+    }
+    return true;
+}
+
 bool TRiffFile::readAt(std::uint64_t pos, void* data, std::size_t size) {
     if (!m_file || pos > m_size || size > m_size - pos)
         return false;

@@ -30,6 +30,8 @@ public:
     bool seek(std::uint64_t pos);
     bool write(const void* data, std::size_t size);
     bool writeZeros(std::uint64_t count);
+    // Hands buffered data to the system now.
+    bool flush();
     // Reads exactly size bytes at pos.
     bool readAt(std::uint64_t pos, void* data, std::size_t size);
     bool failed() const { return m_failed; }
