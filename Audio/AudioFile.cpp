@@ -1,7 +1,12 @@
 #include "Audio/AudioFile.h"
 
+#include "Audio/Ac3File.h"
+#include "Audio/MPC/MpcFile.h"
+#include "Audio/Monkey/ApeFile.h"
 #include "Audio/Mpeg/MpegAudioFile.h"
+#include "Audio/Ogg/OggFile.h"
 #include "Audio/WavAudioFile.h"
+#include "Audio/Wma/WMAAudioFile.h"
 
 #include <cctype>
 #include <initializer_list>
@@ -26,11 +31,11 @@ struct TKindEntry {
 const TKindEntry kKindTable[] = {
     {akWav, {"*.wav"}, &makeReader<TWavAudioFile>},
     {akMpeg, {"*.mp[123]"}, &makeReader<TMpegAudioFile>},
-    {akWma, {"*.wma", "*.asf"}, nullptr},
-    {akOgg, {"*.ogg"}, nullptr},
-    {akApe, {"*.ape"}, nullptr},
-    {akAc3, {"*.ac3"}, nullptr},
-    {akMpc, {"*.mpc"}, nullptr},
+    {akWma, {"*.wma", "*.asf"}, &makeReader<TWMAAudioFile>},
+    {akOgg, {"*.ogg"}, &makeReader<TOggFile>},
+    {akApe, {"*.ape"}, &makeReader<TApeFile>},
+    {akAc3, {"*.ac3"}, &makeReader<TAc3File>},
+    {akMpc, {"*.mpc"}, &makeReader<TMpcFile>},
 };
 
 char fold(char c) {
