@@ -12,6 +12,7 @@ namespace lv {
 
 namespace {
 
+using detail::IsFrameOfFormat;
 using detail::IsRgb24Input;
 
 constexpr const char* kRgbFourCC = "DIB ";
@@ -54,8 +55,7 @@ public:
 
     bool Compress(const BITMAPINFOHEADER& in, const std::uint8_t* bits, std::span<std::uint8_t> out,
                   std::size_t& size, bool& keyFrame) override {
-        if (!m_begun || !bits || in.biWidth != m_format.biWidth ||
-            in.biHeight != m_format.biHeight || !IsRgb24Input(in))
+        if (!m_begun || !IsFrameOfFormat(in, bits, m_format))
             return false;
         const std::size_t n = CompressGetSize(in);
         if (n > out.size())
@@ -100,6 +100,11 @@ bool detail::IsRgb24Input(const BITMAPINFOHEADER& in) {
     constexpr std::int32_t kMaxSide = 16384;
     return in.biBitCount == 24 && in.biCompression == BI_RGB && in.biPlanes == 1 &&
            in.biWidth > 0 && in.biHeight > 0 && in.biWidth <= kMaxSide && in.biHeight <= kMaxSide;
+}
+
+bool detail::IsFrameOfFormat(const BITMAPINFOHEADER& in, const std::uint8_t* bits,
+                             const BITMAPINFOHEADER& begun) {
+    return bits && IsRgb24Input(in) && in.biWidth == begun.biWidth && in.biHeight == begun.biHeight;
 }
 
 const std::vector<TCompressorInfo>& ICInstalled() {

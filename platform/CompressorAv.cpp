@@ -199,8 +199,7 @@ public:
 
     bool Compress(const BITMAPINFOHEADER& in, const std::uint8_t* bits, std::span<std::uint8_t> out,
                   std::size_t& size, bool& keyFrame) override {
-        if (!m_begun || !bits || in.biWidth != m_format.biWidth ||
-            in.biHeight != m_format.biHeight || !IsRgb24Input(in))
+        if (!m_begun || !IsFrameOfFormat(in, bits, m_format))
             return false;
         AVFrame* f = m_frame.get();
         // The encoder may still hold the previous picture as a reference.

@@ -2,6 +2,7 @@
 #include "platform/AviFile.h"
 #include "platform/Errors.h"
 
+#include "support/Ffprobe.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 #include "support/VideoPattern.h"
@@ -54,14 +55,20 @@ std::vector<TSample> AddPattern(lv::TBmpToAvi& w, std::int32_t width, std::int32
     return written;
 }
 
-std::vector<TSample> WriteRun(const std::string& codec, const std::string& path, std::int32_t width,
-                              std::int32_t height, int frameTime, int frames) {
-    lv::TBmpToAvi w;
+// Sets a writer up as the main window does before a run (without opening it).
+void Configure(lv::TBmpToAvi& w, const std::string& codec, const std::string& path,
+               std::int32_t width, std::int32_t height, int frameTime) {
     w.Width = width;
     w.Height = height;
     w.FrameTime = frameTime;
     w.FileName = path;
     w.SetCodec(codec);
+}
+
+std::vector<TSample> WriteRun(const std::string& codec, const std::string& path, std::int32_t width,
+                              std::int32_t height, int frameTime, int frames) {
+    lv::TBmpToAvi w;
+    Configure(w, codec, path, width, height, frameTime);
     w.Open();
     auto written = AddPattern(w, width, height, frames);
     w.Close();
@@ -98,12 +105,6 @@ TProbe Probe(const std::string& path) {
     p.width = s.value("width").toInt();
     p.height = s.value("height").toInt();
     return p;
-}
-
-// ffmpeg decodes every frame without a word on standard error.
-std::string DecodeErrors(const std::string& path) {
-    const auto r = lvtest::runProcess("ffmpeg", {"-v", "error", "-i", path, "-f", "null", "-"});
-    return r.exitCode == 0 ? r.err : "exit " + std::to_string(r.exitCode) + ": " + r.err;
 }
 
 // Our own reader: the video stream's header, format and every sample's size and key flag.
@@ -204,7 +205,7 @@ TEST_P(BmpToAviCodec, WritesAFileFfmpegAndOurReaderReadBackFrameForFrame) {
     EXPECT_EQ(p.timeBase, "33/500");
     EXPECT_EQ(p.width, width);
     EXPECT_EQ(p.height, height);
-    EXPECT_EQ(DecodeErrors(path), "");
+    EXPECT_EQ(lvtest::decodeErrors(path), "");
 
     const TReadBack rb = ReadBack(path);
     EXPECT_EQ(rb.start, 0);
@@ -271,11 +272,7 @@ TEST_F(BmpToAviTest, OpenReplacesAnExistingFileAndASecondOpenFinishesTheFirst) {
         junk << std::string(3 << 20, 'x');
     }
     lv::TBmpToAvi w;
-    w.Width = 320;
-    w.Height = 240;
-    w.FrameTime = 40;
-    w.FileName = a;
-    w.SetCodec("FMP4");
+    Configure(w, "FMP4", a, 320, 240, 40);
     w.Open();
     EXPECT_TRUE(w.IsOpen());
     EXPECT_FALSE(w.IsClosed());
@@ -292,13 +289,13 @@ TEST_F(BmpToAviTest, OpenReplacesAnExistingFileAndASecondOpenFinishesTheFirst) {
     ASSERT_TRUE(pa.ok);
     EXPECT_EQ(pa.packets, 3);
     EXPECT_EQ(pa.rate, "25/1");
-    EXPECT_EQ(DecodeErrors(a), "");
+    EXPECT_EQ(lvtest::decodeErrors(a), "");
     EXPECT_LT(std::filesystem::file_size(a), std::uintmax_t(3 << 20)) << "old bytes left behind";
     EXPECT_TRUE(SameSamples(ReadBack(a).samples, first));
     // A run of one frame: the frame sits at position 0 and Close finishes the file.
     ASSERT_TRUE(pb.ok);
     EXPECT_EQ(pb.packets, 1);
-    EXPECT_EQ(DecodeErrors(b), "");
+    EXPECT_EQ(lvtest::decodeErrors(b), "");
     const TReadBack rb = ReadBack(b);
     EXPECT_EQ(rb.start, 0);
     EXPECT_TRUE(SameSamples(rb.samples, second));
@@ -344,10 +341,7 @@ TEST_F(BmpToAviTest, SetCodecChecksTheCompressorAndKeepsCodecOnFailure) {
 
 TEST_F(BmpToAviTest, OpenFailuresNameTheStepAndTheWriterStaysUsable) {
     lv::TBmpToAvi w;
-    w.Width = 320;
-    w.Height = 240;
-    w.FrameTime = 66;
-    w.SetCodec("DIB ");
+    Configure(w, "DIB ", "", 320, 240, 66);
 
     {
         std::ofstream notAFolder(dir.file("plain.txt"));
@@ -380,17 +374,13 @@ TEST_F(BmpToAviTest, OpenFailuresNameTheStepAndTheWriterStaysUsable) {
     const TProbe p = Probe(w.FileName);
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.packets, 2);
-    EXPECT_EQ(DecodeErrors(w.FileName), "");
+    EXPECT_EQ(lvtest::decodeErrors(w.FileName), "");
     EXPECT_TRUE(SameSamples(ReadBack(w.FileName).samples, written));
 }
 
 TEST_F(BmpToAviTest, AddFrameFailuresNameTheStep) {
     lv::TBmpToAvi w;
-    w.Width = 320;
-    w.Height = 240;
-    w.FrameTime = 40;
-    w.SetCodec("FMP4");
-    w.FileName = dir.file("frames.avi");
+    Configure(w, "FMP4", dir.file("frames.avi"), 320, 240, 40);
     lv::TDib dib;
     lvtest::DrawPatternFrame(dib, 320, 240, 0);
 
@@ -412,7 +402,7 @@ TEST_F(BmpToAviTest, AddFrameFailuresNameTheStep) {
     const TProbe p = Probe(w.FileName);
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.packets, 2);
-    EXPECT_EQ(DecodeErrors(w.FileName), "");
+    EXPECT_EQ(lvtest::decodeErrors(w.FileName), "");
 }
 
 TEST_F(BmpToAviTest, ListCodecsOffersWhatTakes640x480WithItsFourCCFirst) {
@@ -463,11 +453,7 @@ TEST_F(BmpToAviTest, ConfigureAndAboutServeTheCodecsSettingsAndText) {
 
 TEST_F(BmpToAviTest, CloseReportsAFileThatCouldNotBeFinished) {
     lv::TBmpToAvi w;
-    w.Width = 320;
-    w.Height = 240;
-    w.FrameTime = 40;
-    w.SetCodec("DIB ");
-    w.FileName = dir.file("full.avi");
+    Configure(w, "DIB ", dir.file("full.avi"), 320, 240, 40);
     w.Open();
     AddPattern(w, 320, 240, 2);
 
