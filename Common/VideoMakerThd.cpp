@@ -1,6 +1,7 @@
 #include "Common/VideoMakerThd.h"
 
 #include "Common/BmpToAvi.h"
+#include "Common/FramePipeline.h"
 #include "Common/FrameServer.h"
 
 #include <QImage>
@@ -32,40 +33,67 @@ void TVideoMakerThd::updateProgress() {
         this, [this] { UpdateProgress(*this); }, Qt::BlockingQueuedConnection);
 }
 
+namespace {
+
+// The frames of a run in order, composed in this thread or ahead of it on another.
+class FrameSource {
+public:
+    FrameSource(TFrameServer& server, int total, bool pipelined) : m_server(server) {
+        if (pipelined)
+            m_pipeline = std::make_unique<TFramePipeline>(server, total);
+    }
+    const TDib& Next(int i) {
+        if (m_pipeline)
+            return m_pipeline->Acquire();
+        m_server.RenderFrame(m_raster, i);
+        ImageToDib(m_raster, m_dib);
+        return m_dib;
+    }
+    void Done() {
+        if (m_pipeline)
+            m_pipeline->Release();
+    }
+
+private:
+    TFrameServer& m_server;
+    std::unique_ptr<TFramePipeline> m_pipeline;
+    QImage m_raster;
+    TDib m_dib;
+};
+
+} // namespace
+
 void TVideoMakerThd::run() {
     const int n = FramesPerPicture(TimePerPicture, Writer->FrameTime, SingleFrame);
     bool failed = false;
     try {
-        auto server =
-            std::make_unique<TFrameServer>(*PicturePaths, PictureTexts, n, Writer->Height,
-                                           Writer->Width, DynamicPictures, CrossFade, TextOverlay);
-        server->SetPrefetch(Prefetch);
+        TFrameServer server(*PicturePaths, PictureTexts, n, Writer->Height, Writer->Width,
+                            DynamicPictures, CrossFade, TextOverlay);
+        server.SetPrefetch(Pipelined);
         m_position = 0;
-        m_total = server->FrameCount();
+        m_total = server.FrameCount();
         updateProgress();
 
         m_aborted = false;
-        QImage raster;
-        m_frame = std::make_unique<TDib>();
-        try {
-            for (int i = 0; i < m_total; ++i) {
-                if (isInterruptionRequested())
-                    break;
-                server->RenderFrame(raster, i);
-                ImageToDib(raster, *m_frame);
-                Writer->AddFrame(*m_frame);
-                m_position = i;
-                updateProgress();
-            }
-        } catch (...) {
-            m_frame.reset();
-            throw;
+        // Declared after the server: the composing thread stops before the server goes.
+        FrameSource frames(server, m_total, Pipelined);
+        for (int i = 0; i < m_total; ++i) {
+            if (isInterruptionRequested())
+                break;
+            const TDib& frame = frames.Next(i);
+            Writer->AddFrame(frame);
+            m_position = i;
+            m_frame = &frame;
+            updateProgress();
+            m_frame = nullptr;
+            frames.Done();
         }
-        m_frame.reset();
     } catch (const std::exception& e) {
+        m_frame = nullptr;
         m_error = e.what();
         failed = true;
     } catch (...) {
+        m_frame = nullptr;
         m_error = "Unknown error";
         failed = true;
     }

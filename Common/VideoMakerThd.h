@@ -37,15 +37,16 @@ public:
     bool CrossFade = false;
     bool TextOverlay = false;
     bool SingleFrame = false;
-    // Load the next picture while the current one is encoded (the frames are the same).
-    bool Prefetch = true;
+    // Compose frames and load the next picture on other threads while the current frame is
+    // encoded. The frames are the same either way.
+    bool Pipelined = true;
 
     // State for the main thread.
     int Position() const { return m_position; }
     int Total() const { return m_total; }
     bool Aborted() const { return m_aborted; }
     // The frame just encoded, while the loop runs; null otherwise. Read it in UpdateProgress.
-    const TDib* Frame() const { return m_frame.get(); }
+    const TDib* Frame() const { return m_frame; }
     // The message of the error that ended the loop; empty after a normal end or a cancel.
     const std::string& ErrorMessage() const { return m_error; }
 
@@ -64,7 +65,7 @@ private:
     std::atomic<int> m_position{0};
     std::atomic<int> m_total{0};
     std::atomic<bool> m_aborted{false};
-    std::unique_ptr<TDib> m_frame;
+    const TDib* m_frame = nullptr;
     std::string m_error;
 };
 

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -261,4 +262,23 @@ TEST(SlideshowRun, RefusesBadInputAndLogsTheSettingsOfARunInOrder) {
     auto streams = lvtest::probeStreams(s.OutputFile);
     ASSERT_EQ(streams.size(), 1u);
     EXPECT_EQ(streams[0].packets, 2 * 29); // N = nearest(1900 / 66)
+}
+
+TEST(VideoMakerThd, ComposingAheadWritesTheSameFileAsTheSequentialLoop) {
+    Pictures p(3);
+    std::string files[2];
+    for (int pipelined = 0; pipelined < 2; ++pipelined) {
+        files[pipelined] = p.dir.file("out" + std::to_string(pipelined) + ".avi");
+        VideoRun run(p, files[pipelined], 10, 3000, true);
+        run.thread.DynamicPictures = run.thread.TextOverlay = true;
+        run.thread.Pipelined = pipelined == 1;
+        run.thread.start();
+        waitFinished(run.thread);
+        ASSERT_EQ(run.thread.ErrorMessage(), "");
+    }
+    std::ifstream a(files[0], std::ios::binary), b(files[1], std::ios::binary);
+    const std::string bytesA((std::istreambuf_iterator<char>(a)), {});
+    const std::string bytesB((std::istreambuf_iterator<char>(b)), {});
+    EXPECT_GT(bytesA.size(), 64u * 48 * 3 * 90);
+    EXPECT_TRUE(bytesA == bytesB) << "uncompressed frames differ";
 }

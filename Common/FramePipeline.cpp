@@ -1,0 +1,65 @@
+#include "Common/FramePipeline.h"
+
+#include "Common/FrameServer.h"
+
+#include <QImage>
+
+namespace lv {
+
+TFramePipeline::TFramePipeline(TFrameServer& server, int total, int depth)
+    : m_server(server), m_total(total), m_slots(std::size_t(depth > 0 ? depth : 1)),
+      m_thread([this] { compose(); }) {}
+
+TFramePipeline::~TFramePipeline() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+void TFramePipeline::compose() {
+    QImage raster;
+    const int depth = int(m_slots.size());
+    for (int i = 0; i < m_total; ++i) {
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [&] { return m_stop || i - m_released < depth; });
+            if (m_stop)
+                return;
+        }
+        try {
+            m_server.RenderFrame(raster, i);
+            ImageToDib(raster, m_slots[std::size_t(i % depth)]);
+        } catch (...) {
+            std::lock_guard lock(m_mutex);
+            m_error = std::current_exception();
+            m_changed.notify_all();
+            return;
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            ++m_ready;
+        }
+        m_changed.notify_all();
+    }
+}
+
+const TDib& TFramePipeline::Acquire() {
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [&] { return m_ready > m_released || m_error; });
+    if (m_ready > m_released)
+        return m_slots[std::size_t(m_released % int(m_slots.size()))];
+    std::rethrow_exception(m_error);
+}
+
+void TFramePipeline::Release() {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_released;
+    }
+    m_changed.notify_all();
+}
+
+} // namespace lv
