@@ -205,10 +205,13 @@ void TFrameServer::RenderFade(int k, int t, QImage& dest) {
     m_fader.Blend(t, dest);
 }
 
-std::string TFrameServer::CaptionText(int k) const {
-    if (m_texts)
-        return k < int(m_texts->Count()) ? (*m_texts)[std::size_t(k)] : std::string();
-    return ExtractFileName(m_paths[std::size_t(k)]);
+// A reference into the text list, so that a frame allocates nothing; without a text list the
+// file name is kept in `scratch`.
+const std::string& TFrameServer::CaptionText(int k, std::string& scratch) const {
+    if (m_texts && k < int(m_texts->Count()))
+        return (*m_texts)[std::size_t(k)];
+    scratch = m_texts ? std::string() : ExtractFileName(m_paths[std::size_t(k)]);
+    return scratch;
 }
 
 void TFrameServer::DrawCaption(QImage& dest) {
@@ -227,7 +230,7 @@ void TFrameServer::DrawCaption(QImage& dest) {
     if (index == -1)
         return;
     const int count = int(m_paths.Count());
-    const std::string text = CaptionText(index);
+    const std::string& text = CaptionText(index, m_captionScratch);
     if (!m_caption->matches(index, count, w, h, text))
         m_caption->build(index, count, w, h, text);
     const CaptionCache& cap = *m_caption;

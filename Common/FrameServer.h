@@ -55,7 +55,7 @@ private:
     void RenderPicture(int k, int s, QImage& dest);
     void RenderFade(int k, int t, QImage& dest);
     void DrawCaption(QImage& dest);
-    std::string CaptionText(int k) const;
+    const std::string& CaptionText(int k, std::string& scratch) const;
 
     const TStringList& m_paths;
     const TStringList* m_texts;
@@ -85,6 +85,7 @@ private:
     // The caption's text coverage, rasterised once per picture and frame size.
     struct CaptionCache;
     std::unique_ptr<CaptionCache> m_caption;
+    std::string m_captionScratch;
 
     TStringList::Subscription m_watch;
 };
