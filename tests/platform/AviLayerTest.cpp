@@ -11,12 +11,9 @@
 
 using namespace lv;
 using lvtest::Bytes;
+using lvtest::ok;
 
 namespace {
-
-void ok(HRESULT hr) {
-    ASSERT_EQ(hr, AVIERR_OK) << hex8(std::uint32_t(hr));
-}
 
 // A fake compressed payload: its size and bytes tell which sample it is.
 Bytes payload(int i) {

@@ -13,17 +13,11 @@
 
 using namespace lv;
 using lvtest::Bytes;
+using lvtest::le32;
+using lvtest::ok;
 
 namespace {
 
-void ok(HRESULT hr) {
-    ASSERT_EQ(hr, AVIERR_OK) << hex8(std::uint32_t(hr));
-}
-
-std::uint32_t le32(const Bytes& b, std::size_t at) {
-    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
-           std::uint32_t(b[at + 3]) << 24;
-}
 void setLe32(Bytes& b, std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i)
         b[at + std::size_t(i)] = std::uint8_t(v >> (8 * i));

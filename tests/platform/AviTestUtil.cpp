@@ -3,6 +3,8 @@
 #include "platform/Errors.h"
 #include "support/Process.h"
 
+#include <gtest/gtest.h>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -34,6 +36,15 @@ std::uint8_t pixelByte(int t, int row, int x, int c) {
 }
 
 } // namespace
+
+void ok(lv::HRESULT hr) {
+    ASSERT_EQ(hr, lv::AVIERR_OK) << lv::hex8(std::uint32_t(hr));
+}
+
+std::uint32_t le32(const Bytes& b, std::size_t at) {
+    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
+           std::uint32_t(b[at + 3]) << 24;
+}
 
 Bytes dibHeader(std::int32_t width, std::int32_t height) {
     Bytes b;

@@ -15,6 +15,10 @@ namespace lvtest {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// Fails the current test (with the code in hexadecimal) unless hr is AVIERR_OK.
+void ok(lv::HRESULT hr);
+std::uint32_t le32(const Bytes& b, std::size_t at);
+
 // 40-byte BITMAPINFOHEADER of a 24-bit BI_RGB bottom-up picture.
 Bytes dibHeader(std::int32_t width, std::int32_t height);
 // Pixel data (rows padded to 4 bytes) of frame t; every frame and row differs.

@@ -12,17 +12,14 @@
 
 using namespace lv;
 using lvtest::Bytes;
+using lvtest::le32;
+using lvtest::ok;
 
 namespace {
 
 bool haveTools() {
     return lvtest::haveProgram("ffprobe") && lvtest::haveProgram("ffmpeg") &&
            lvtest::haveProgram("lame");
-}
-
-std::uint32_t le32(const Bytes& b, std::size_t at) {
-    return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
-           std::uint32_t(b[at + 3]) << 24;
 }
 
 struct TopChunk {
@@ -46,10 +43,6 @@ std::vector<TopChunk> topLevel(const Bytes& b) {
 
 bool contains(const Bytes& b, const char* fcc) {
     return std::search(b.begin(), b.end(), fcc, fcc + 4) != b.end();
-}
-
-void ok(HRESULT hr) {
-    ASSERT_EQ(hr, AVIERR_OK) << hex8(std::uint32_t(hr));
 }
 
 } // namespace
