@@ -77,11 +77,20 @@ int TAc3Lib::ac3_getchannels(TAc3Decoder& decoder) const {
             break;
         bytes.insert(bytes.end(), chunk.begin(), chunk.begin() + got);
     }
+    const bool wholeFile = std::int32_t(bytes.size()) < kSearchLimit;
     for (std::size_t i = 0; i + kSyncInfoBytes <= bytes.size(); ++i) {
         if (bytes[i] != 0x0B || bytes[i + 1] != 0x77)
             continue;
         int flags = 0, rate = 0, bitrate = 0;
-        if (a52_syncinfo(&bytes[i], &flags, &rate, &bitrate) == 0)
+        int length = a52_syncinfo(&bytes[i], &flags, &rate, &bitrate);
+        if (length <= 0)
+            continue;
+        // The header check is weak (a sync word and a few codes): a frame counts when the
+        // next one follows it, or when it ends the file.
+        std::size_t next = i + std::size_t(length);
+        bool confirmed = next + 1 < bytes.size() ? bytes[next] == 0x0B && bytes[next + 1] == 0x77
+                                                 : wholeFile && next == bytes.size();
+        if (!confirmed)
             continue;
         if (i > 0 && settings.OnWarning)
             settings.OnWarning(ac3WarnSkippedBytes);

@@ -61,7 +61,8 @@ public:
     // 0 when accepted; nonzero for a record of another size.
     int ac3_regsettings(TAc3Decoder& decoder, const TAc3Settings& settings) const;
     // Output channels of the stream (its coded channels plus LFE), from the first frame
-    // found in the first MiB. 0, after an error callback, when there is none.
+    // found in the first MiB that is followed by another or ends the file. 0, after an
+    // error callback, when there is none.
     int ac3_getchannels(TAc3Decoder& decoder) const;
     static std::string ac3_errormsg(int code);
     static std::string ac3_warningmsg(int code);
