@@ -202,6 +202,11 @@ std::vector<ProbedPacket> probePackets(const std::string& path) {
     return out;
 }
 
+std::string warnings(const std::string& path) {
+    const auto r = runProcess("ffmpeg", {"-v", "warning", "-i", path, "-f", "null", "-"});
+    return r.err + (r.exitCode ? " (exit " + std::to_string(r.exitCode) + ")" : "");
+}
+
 Bytes decodeVideo(const std::string& path) {
     const auto r =
         runProcess("ffmpeg", {"-v", "error", "-i", path, "-map", "0:v:0", "-fps_mode",

@@ -51,6 +51,8 @@ struct ProbedPacket {
 };
 std::vector<ProbedPacket> probePackets(const std::string& path);
 
+// What ffmpeg says at its warning level while demuxing and decoding the whole file.
+std::string warnings(const std::string& path);
 // Decoded video frames as bgr24, as ffmpeg gives them without dropping or duplicating.
 Bytes decodeVideo(const std::string& path);
 
