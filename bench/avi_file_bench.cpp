@@ -1,5 +1,5 @@
 // Throughput of the AVI file layer, and a check that a file of several GiB (OpenDML) is
-// read whole by our reader and by ffprobe. Usage: AviFileBench [GiB] [folder]
+// read whole by our reader and by ffprobe. Usage: avi_file_bench [GiB] [folder]
 #include "platform/AviFile.h"
 #include "platform/Errors.h"
 
