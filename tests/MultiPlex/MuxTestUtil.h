@@ -4,6 +4,8 @@
 
 #include <QJsonObject>
 
+#include "support/Sounds.h" // makeMp3
+
 #include <cstdint>
 #include <string>
 #include <tuple>
@@ -33,11 +35,6 @@ bool runToEnd(lv::TMuxThd& thread, int timeoutMs = 120000);
 // Uncompressed 24-bit video through our AVI layer: frame i at sample i, all key frames,
 // 25 fps. Every frame differs.
 void makeDibVideo(const std::string& path, int frames, int width = 32, int height = 24);
-
-// A tone of `seconds` encoded by lame with `lameArgs` from a WAV made by ffmpeg.
-std::string makeMp3(const std::string& folder, const std::string& name,
-                    const std::vector<std::string>& lameArgs, int rate, int channels,
-                    double seconds);
 
 // The soundtrack without its ID3v2 tag in front and its ID3v1 tag at the end.
 Bytes withoutTags(const Bytes& mp3);

@@ -1,6 +1,7 @@
 #include "support/Ffprobe.h"
 #include "support/Pictures.h"
 #include "support/Process.h"
+#include "support/Sounds.h"
 #include "support/TempDir.h"
 
 #include <QProcess>
@@ -110,4 +111,36 @@ TEST(RenderCommand, CtrlCCancelsAndLeavesAClosedVideo) {
     EXPECT_GT(streams[0].packets, 0);
     EXPECT_LT(streams[0].packets, 5 * 3600);
     EXPECT_EQ(lvtest::decodeErrors(out), "");
+}
+
+TEST(RenderCommand, PrintsDurationsAndMatchesTheTimePerPictureToTheSoundtrack) {
+    lvtest::TempDir dir;
+    const std::string folder = dir.path().string();
+    const std::string song = lvtest::makeMp3(folder, "song", {"-b", "128"}, 44100, 2, 26.0);
+    auto r = render({"--duration", song});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "0:26\n");
+    r = render({"--duration", dir.file("nothing.xyz")});
+    EXPECT_EQ(r.exitCode, 1);
+
+    // 26 s over 5 pictures with cross-fade: nearest(26000 / 6.5) = 4000 ms, so at 15 fps
+    // N = nearest(4000 / 66) = 61 and F = 18.
+    const std::string out = dir.file("matched.avi");
+    r = render(
+        {kExample, "-o", out, "-c", "MJPG", "-r", "320x240", "-s", song, "--match-audio", "-q"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    auto streams = lvtest::probeStreams(out);
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].packets, 5 * 61 + 4 * 18);
+    EXPECT_EQ(streams[1].codecTag, "0x0055");
+
+    // Too short a soundtrack for five pictures: the shortest time and the message.
+    const std::string blip = lvtest::makeMp3(folder, "blip", {"-b", "128"}, 44100, 1, 0.3);
+    r = render({kExample, "-o", dir.file("short.avi"), "-c", "MJPG", "-s", blip, "--match-audio",
+                "-q", "--no-crossfade", "--no-caption"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("Soundtrack too short or too many picture loaded. Using minimal "
+                         "picture duration."),
+              std::string::npos)
+        << r.err;
 }

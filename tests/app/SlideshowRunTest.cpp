@@ -11,6 +11,7 @@
 
 #include "support/Ffprobe.h"
 #include "support/Pictures.h"
+#include "support/Sounds.h"
 #include "support/TempDir.h"
 
 #include <QEventLoop>
@@ -281,4 +282,53 @@ TEST(VideoMakerThd, ComposingAheadWritesTheSameFileAsTheSequentialLoop) {
     const std::string bytesB((std::istreambuf_iterator<char>(b)), {});
     EXPECT_GT(bytesA.size(), 64u * 48 * 3 * 90);
     EXPECT_TRUE(bytesA == bytesB) << "uncompressed frames differ";
+}
+
+TEST(SlideshowRun, ASoundtrackIsJoinedThroughAFreeTempNameThatIsRemovedAfterwards) {
+    Pictures p(2);
+    const std::string mp3 =
+        lvtest::makeMp3(p.dir.path().string(), "song", {"-b", "128"}, 44100, 2, 2.0);
+    // A file of the user's already called temp.avi must survive the run.
+    std::ofstream(p.dir.file("temp.avi")) << "the user's own file";
+    lv::TSlideshowRun run(p.list, nullptr);
+    lv::TRunSettings s;
+    s.FourCC = "MJPG";
+    s.Resolution = "320x240";
+    s.Fps = 10;
+    s.TimePerPicture = 3000;
+    s.OutputFile = p.dir.file("show.avi");
+    s.SoundtrackFile = mp3;
+    QStringList statuses, phases;
+    QObject::connect(&run, &lv::TSlideshowRun::StatusChanged,
+                     [&](const QString& st) { statuses << st; });
+    QObject::connect(&run, &lv::TSlideshowRun::MuxProgress, [&](int, int, const QString& text) {
+        if (!text.isEmpty() && (phases.isEmpty() || phases.back() != text))
+            phases << text;
+    });
+    QEventLoop loop;
+    lv::TRunOutcome outcome = lv::TRunOutcome::Failed;
+    QObject::connect(&run, &lv::TSlideshowRun::Finished, [&](lv::TRunOutcome o) {
+        outcome = o;
+        loop.quit();
+    });
+    run.Start(s);
+    loop.exec();
+    ASSERT_EQ(outcome, lv::TRunOutcome::Done)
+        << run.Message().toStdString() << " " << run.Detail().toStdString();
+    EXPECT_EQ(run.TempFile(), p.dir.file("temp-1.avi"));
+    EXPECT_FALSE(lv::FileExists(p.dir.file("temp-1.avi")));
+    std::ifstream kept(p.dir.file("temp.avi"));
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(kept)), {}), "the user's own file");
+    EXPECT_EQ(statuses, (QStringList{"Processing Video", "Processing Audio", ""}));
+    EXPECT_TRUE(phases.contains("Adding Audio Stream")) << phases.join(",").toStdString();
+
+    auto streams = lvtest::probeStreams(s.OutputFile);
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(streams[0].codecType, "video");
+    EXPECT_EQ(streams[0].packets, 2 * 30 + 6); // N = 30 (3000 / 100), F = 6
+    EXPECT_EQ(streams[1].codecType, "audio");
+    EXPECT_EQ(streams[1].codecTag, "0x0055");
+    EXPECT_EQ(streams[1].sampleRate, 44100);
+    EXPECT_EQ(streams[1].channels, 2);
+    EXPECT_EQ(lvtest::decodeErrors(s.OutputFile), "");
 }
