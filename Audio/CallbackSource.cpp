@@ -10,6 +10,14 @@ namespace lv {
 TCallbackSource::TCallbackSource(std::unique_ptr<TWFileStream> stream)
     : m_stream(std::move(stream)) {}
 
+std::unique_ptr<TWFileStream> TCallbackSource::OpenFile(bool libraryLoaded, const char* missing,
+                                                        const std::string& fileName) {
+    if (!libraryLoaded)
+        throw Error(missing);
+    return std::make_unique<TWFileStream>(fileName,
+                                          TWFileStream::fmOpenRead | TWFileStream::fmShareDenyNone);
+}
+
 void TCallbackSource::fail(std::exception_ptr failure) {
     if (!m_failure)
         m_failure = std::move(failure);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
+#include <string>
 
 namespace lv {
 
@@ -15,6 +16,11 @@ namespace lv {
 class TCallbackSource {
 public:
     explicit TCallbackSource(std::unique_ptr<TWFileStream> stream);
+
+    // The reader's file opened for reading, after refusing with `missing` (an Error) when
+    // its library is not loaded: a reader without its library never touches the file.
+    static std::unique_ptr<TWFileStream> OpenFile(bool libraryLoaded, const char* missing,
+                                                  const std::string& fileName);
 
     // Reads size x count bytes; returns the bytes read div size.
     std::size_t Read(void* buffer, std::size_t size, std::size_t count);

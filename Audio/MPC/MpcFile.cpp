@@ -10,21 +10,15 @@ namespace lv {
 
 namespace {
 
-// Refuses at once without the library, before the file is touched.
-std::unique_ptr<TWFileStream> openStream(const std::shared_ptr<const TMpcLib>& lib,
-                                         const std::string& fileName) {
-    if (!lib)
-        throw Error("File zoq_mpc.DLL not found in the path. This file is needed to activate the "
-                    "MusePack support");
-    return std::make_unique<TWFileStream>(fileName,
-                                          TWFileStream::fmOpenRead | TWFileStream::fmShareDenyNone);
-}
+const char* const kLibraryMissing =
+    "File zoq_mpc.DLL not found in the path. This file is needed to activate the "
+    "MusePack support";
 
 } // namespace
 
 TMpcFile::TMpcFile(const std::string& fileName)
     : TAbstractAudioFile(fileName), m_lib(DecoderLibraries()->Mpc),
-      m_source(openStream(m_lib, fileName)) {
+      m_source(TCallbackSource::OpenFile(m_lib != nullptr, kLibraryMissing, fileName)) {
     int result = m_lib->mpc_open_callbacks(m_handle, &m_record, &readCallback, &seekCallback,
                                            &closeCallback, &tellCallback, fileName.c_str());
     m_source.RethrowFailure();

@@ -10,21 +10,15 @@ namespace lv {
 
 namespace {
 
-// Refuses at once without the library, before the file is touched.
-std::unique_ptr<TWFileStream> openStream(const std::shared_ptr<const TVorbisFileLib>& lib,
-                                         const std::string& fileName) {
-    if (!lib)
-        throw Error("File VORBISFILE.DLL not found in the path. This file is needed to activate "
-                    "the ogg vorbis support");
-    return std::make_unique<TWFileStream>(fileName,
-                                          TWFileStream::fmOpenRead | TWFileStream::fmShareDenyNone);
-}
+const char* const kLibraryMissing =
+    "File VORBISFILE.DLL not found in the path. This file is needed to activate "
+    "the ogg vorbis support";
 
 } // namespace
 
 TOggFile::TOggFile(const std::string& fileName)
     : TAbstractAudioFile(fileName), m_lib(DecoderLibraries()->VorbisFile),
-      m_source(openStream(m_lib, fileName)) {
+      m_source(TCallbackSource::OpenFile(m_lib != nullptr, kLibraryMissing, fileName)) {
     m_fileSize = std::max<std::int64_t>(m_source.Size(), 0);
     const ov_callbacks callbacks = {&ReadCallback, &SeekCallback, &CloseCallback, &TellCallback};
     if (m_lib->ov_open_callbacks(this, &m_file.File, nullptr, 0, callbacks) >= 0)
