@@ -1,6 +1,7 @@
 // lumivane-render: renders a project to AVI without the window, through the same run as the
 // window's "Go !". See UsageText() for the options.
 #include "Audio/AudioFile.h"
+#include "Audio/DecoderLibraries.h"
 #include "Audio/Duration.h"
 #include "Common/BmpToAvi.h"
 #include "Common/PictureList.h"
@@ -85,6 +86,11 @@ int render(const lv::TCliOptions& o, QGuiApplication& app) {
     log->Write("Starting", 1);
     log->Write(lv::ProgramFolder() + "lumivane-render", 1);
     log->Write(std::string("Lumivane v") + LUMIVANE_VERSION + " (command line)", 1);
+    // The decoder libraries load once at start, as in the window; a missing one only
+    // disables its format, which the log tells.
+    for (const auto& lib : lv::DecoderLibraries()->Statuses)
+        log->Write(lib.FileName + (lib.Available ? " loaded" : ": " + lib.Problem),
+                   lib.Available ? 0 : 1);
 
     lv::TPictureList pictures;
     const lv::TProject project = lv::LoadProject(o.project, pictures, log.get());
