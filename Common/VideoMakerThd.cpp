@@ -4,6 +4,8 @@
 #include "Common/FramePipeline.h"
 #include "Common/FrameServer.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QImage>
 #include <QMetaObject>
 
@@ -15,8 +17,12 @@ namespace lv {
 TVideoMakerThd::TVideoMakerThd(QObject* parent) : QThread(parent) {}
 
 TVideoMakerThd::~TVideoMakerThd() {
+    // The worker may be waiting for a progress call into this thread: let such calls
+    // through, without running the callback (its owner may be going), until it has ended.
+    m_closing = true;
     requestInterruption();
-    wait();
+    while (!wait(QDeadlineTimer(20)))
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 int TVideoMakerThd::FramesPerPicture(int timePerPicture, int frameTime, bool singleFrame) {
@@ -27,10 +33,15 @@ int TVideoMakerThd::FramesPerPicture(int timePerPicture, int frameTime, bool sin
 }
 
 void TVideoMakerThd::updateProgress() {
-    if (!UpdateProgress)
+    if (!UpdateProgress || m_closing)
         return;
     QMetaObject::invokeMethod(
-        this, [this] { UpdateProgress(*this); }, Qt::BlockingQueuedConnection);
+        this,
+        [this] {
+            if (!m_closing)
+                UpdateProgress(*this);
+        },
+        Qt::BlockingQueuedConnection);
 }
 
 namespace {

@@ -26,6 +26,7 @@ class TVideoMakerThd : public QThread {
     Q_OBJECT
 public:
     explicit TVideoMakerThd(QObject* parent = nullptr);
+    // Cancels a run still going and waits for its end; the writer is left as the run left it.
     ~TVideoMakerThd() override;
 
     // Parameters.
@@ -65,6 +66,7 @@ private:
     std::atomic<int> m_position{0};
     std::atomic<int> m_total{0};
     std::atomic<bool> m_aborted{false};
+    std::atomic<bool> m_closing{false};
     const TDib* m_frame = nullptr;
     std::string m_error;
 };

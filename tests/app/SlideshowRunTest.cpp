@@ -19,8 +19,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 namespace {
 
@@ -331,4 +333,16 @@ TEST(SlideshowRun, ASoundtrackIsJoinedThroughAFreeTempNameThatIsRemovedAfterward
     EXPECT_EQ(streams[1].sampleRate, 44100);
     EXPECT_EQ(streams[1].channels, 2);
     EXPECT_EQ(lvtest::decodeErrors(s.OutputFile), "");
+}
+
+TEST(VideoMakerThd, DestroyingARunningThreadStopsItWithoutAnEventLoop) {
+    Pictures p(2);
+    auto run = std::make_unique<VideoRun>(p, p.dir.file("out.avi"), 60, 60000, true);
+    std::atomic<int> calls{0};
+    run->thread.UpdateProgress = [&](const lv::TVideoMakerThd&) { ++calls; };
+    run->thread.start();
+    // Let it block on a progress call that this thread never serves.
+    QThread::msleep(200);
+    run.reset();
+    EXPECT_LE(calls.load(), 1);
 }
