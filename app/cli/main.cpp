@@ -81,23 +81,10 @@ int listCodecs() {
     return 0;
 }
 
-int render(const lv::TCliOptions& o, QGuiApplication& app) {
-    auto log = lv::CreateProgramLog();
-    log->Write("Starting", 1);
-    log->Write(lv::ProgramFolder() + "lumivane-render", 1);
-    log->Write(std::string("Lumivane v") + LUMIVANE_VERSION + " (command line)", 1);
-    // The decoder libraries load once at start, as in the window; a missing one only
-    // disables its format, which the log tells.
-    for (const auto& lib : lv::DecoderLibraries()->Statuses)
-        log->Write(lib.FileName + (lib.Available ? " loaded" : ": " + lib.Problem),
-                   lib.Available ? 0 : 1);
-
-    lv::TPictureList pictures;
-    const lv::TProject project = lv::LoadProject(o.project, pictures, log.get());
-    if (pictures.Count() < project.Entries.size())
-        say("Skipped " + std::to_string(project.Entries.size() - pictures.Count()) +
-            " picture(s) that are missing or not BMP/JPEG; see " + log->FileName());
-
+// The run's settings: the options given, the project's output and soundtrack otherwise, and
+// the window's defaults for the rest.
+lv::TRunSettings settingsFor(const lv::TCliOptions& o, const lv::TProject& project,
+                             std::size_t pictureCount) {
     lv::TRunSettings s;
     s.DynamicPictures = o.dynamicPictures.value_or(false);
     s.CrossFade = o.crossFade.value_or(true);
@@ -136,12 +123,33 @@ int render(const lv::TCliOptions& o, QGuiApplication& app) {
     if (o.matchAudio) {
         if (s.SoundtrackFile.empty())
             throw lv::Error("--match-audio needs a soundtrack");
-        if (auto m = lv::MatchAudio(seconds, std::int64_t(pictures.Count()), s.CrossFade)) {
+        if (auto m = lv::MatchAudio(seconds, std::int64_t(pictureCount), s.CrossFade)) {
             s.TimePerPicture = m->TimePerPicture;
             if (m->TooShort)
                 say(lv::kMatchAudioTooShort);
         }
     }
+    return s;
+}
+
+int render(const lv::TCliOptions& o, QGuiApplication& app) {
+    auto log = lv::CreateProgramLog();
+    log->Write("Starting", 1);
+    log->Write(lv::ProgramFolder() + "lumivane-render", 1);
+    log->Write(std::string("Lumivane v") + LUMIVANE_VERSION + " (command line)", 1);
+    // The decoder libraries load once at start, as in the window; a missing one only
+    // disables its format, which the log tells.
+    for (const auto& lib : lv::DecoderLibraries()->Statuses)
+        log->Write(lib.FileName + (lib.Available ? " loaded" : ": " + lib.Problem),
+                   lib.Available ? 0 : 1);
+
+    lv::TPictureList pictures;
+    const lv::TProject project = lv::LoadProject(o.project, pictures, log.get());
+    if (pictures.Count() < project.Entries.size())
+        say("Skipped " + std::to_string(project.Entries.size() - pictures.Count()) +
+            " picture(s) that are missing or not BMP/JPEG; see " + log->FileName());
+
+    lv::TRunSettings s = settingsFor(o, project, pictures.Count());
 
     lv::TSlideshowRun run(pictures, log.get());
     lv::TProgressPrinter progress(stderr, isatty(STDERR_FILENO) != 0);
