@@ -245,6 +245,7 @@ TEST(SlideshowRun, RefusesBadInputAndLogsTheSettingsOfARunInOrder) {
     EXPECT_EQ(notices,
               QStringList{"Visual options disabled due to incompatible temporal settings"});
     EXPECT_FALSE(s.DynamicPictures);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit); // a run that never ends fails
     if (!finished)
         loop.exec();
     EXPECT_EQ(outcome, lv::TRunOutcome::Done);
@@ -314,6 +315,7 @@ TEST(SlideshowRun, ASoundtrackIsJoinedThroughAFreeTempNameThatIsRemovedAfterward
         loop.quit();
     });
     run.Start(s);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit); // a run that never ends fails
     loop.exec();
     ASSERT_EQ(outcome, lv::TRunOutcome::Done)
         << run.Message().toStdString() << " " << run.Detail().toStdString();
