@@ -1,6 +1,10 @@
 #include "AudioFixtures.h"
 
+#include "Audio/AudioFile.h"
+
 #include "support/Process.h"
+
+#include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
@@ -127,6 +131,21 @@ double ffprobeDuration(const std::string& path) {
     if (r.exitCode != 0 || r.out.empty())
         return -1;
     return std::stod(r.out);
+}
+
+double FacadeSeconds(const std::string& path) {
+    lv::TAudioFile audio;
+    audio.SetFileName(path);
+    try {
+        EXPECT_TRUE(audio.Open());
+    } catch (...) {
+        EXPECT_FALSE(audio.IsOpen()) << "a refused file leaves the facade closed";
+        throw;
+    }
+    const double seconds = double(audio.Duration()) * 86400;
+    EXPECT_TRUE(std::isfinite(seconds));
+    EXPECT_GE(seconds, 0);
+    return seconds;
 }
 
 } // namespace lvtest

@@ -41,4 +41,9 @@ Bytes tonePcm(int rate, int channels, double seconds);
 // Duration in seconds that ffprobe reports for the file's format; negative on failure.
 double ffprobeDuration(const std::string& path);
 
+// Opens a file through the audio facade and returns its duration in seconds, checking that
+// the facade opened it and that the duration is a finite, non-negative number. A reader's
+// refusal propagates as its lv::Error, after checking that it left the facade closed.
+double FacadeSeconds(const std::string& path);
+
 } // namespace lvtest
