@@ -3,6 +3,7 @@
 #include "MultiPlex/MP3FrameExtract.h"
 #include "platform/AviFile.h"
 #include "platform/Errors.h"
+#include "platform/Files.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -66,11 +67,6 @@ private:
     std::string m_fileName;
     int m_fd = -1;
 };
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    return std::filesystem::equivalent(a, b, ec) && !ec;
-}
 
 } // namespace
 
@@ -155,8 +151,9 @@ void TMuxThd::LogMessage(const std::string& message) {
         m_max = 0;
     }
     m_lastReported = -1; // a new phase: its first progress is always shown
+    // The steps are detail for a verbose log; the run logs what the user needs.
     if (OnLog)
-        Synchronize([&] { OnLog(message, 1); });
+        Synchronize([&] { OnLog(message, 0); });
 }
 
 void TMuxThd::SetProgress(int position, int max) {

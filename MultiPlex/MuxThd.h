@@ -59,7 +59,7 @@ public:
     std::string OutputFile;
     // Sent when the displayed progress changes (at most about a thousand times per phase).
     std::function<void(int position, int max, const std::string& text)> OnProgress;
-    // Log lines in English; level 1 for the steps, 2 for the failure.
+    // Log lines in English; level 0 (verbose) for the steps, 2 for the failure.
     std::function<void(const std::string& text, int level)> OnLog;
 
     // Current phase, as last reported; any thread.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
@@ -92,6 +93,53 @@ void ImageToDib(const QImage& image, TDib& dib) {
         PackRow(reinterpret_cast<const std::uint32_t*>(image.constScanLine(y)), dst, w);
         if (pad)
             std::memset(dst + std::size_t(w) * 3, 0, pad);
+    }
+}
+
+void DibToPreview(const TDib& dib, QImage& dest, int width, int height) {
+    const std::int32_t w = dib.Width(), h = dib.Height();
+    if (w <= 0 || h <= 0 || width <= 0 || height <= 0) {
+        dest = QImage();
+        return;
+    }
+    if (dest.width() != width || dest.height() != height || dest.format() != QImage::Format_RGB32)
+        dest = QImage(width, height, QImage::Format_RGB32);
+    constexpr int kSamples = 4;
+    // Sample columns of each preview column, as byte offsets into a row.
+    std::vector<std::size_t> columns;
+    std::vector<int> columnCount(static_cast<std::size_t>(width));
+    columns.reserve(std::size_t(width) * kSamples);
+    for (int x = 0; x < width; ++x) {
+        const std::int64_t x0 = std::int64_t(x) * w / width, x1 = std::int64_t(x + 1) * w / width;
+        const int n = int(std::clamp<std::int64_t>(x1 - x0, 1, kSamples));
+        for (int i = 0; i < n; ++i)
+            columns.push_back(
+                std::size_t(x0 + (2 * i + 1) * std::max<std::int64_t>(x1 - x0, 1) / (2 * n)) * 3);
+        columnCount[std::size_t(x)] = n;
+    }
+    for (int y = 0; y < height; ++y) {
+        const std::int64_t y0 = std::int64_t(y) * h / height, y1 = std::int64_t(y + 1) * h / height;
+        const int rows = int(std::clamp<std::int64_t>(y1 - y0, 1, kSamples));
+        const std::uint8_t* src[kSamples];
+        for (int j = 0; j < rows; ++j)
+            src[j] = dib.ScanLine(
+                std::int32_t(y0 + (2 * j + 1) * std::max<std::int64_t>(y1 - y0, 1) / (2 * rows)));
+        auto* out = reinterpret_cast<std::uint32_t*>(dest.scanLine(y));
+        std::size_t c = 0;
+        for (int x = 0; x < width; ++x) {
+            const int n = columnCount[std::size_t(x)];
+            unsigned b = 0, g = 0, r = 0;
+            for (int i = 0; i < n; ++i, ++c)
+                for (int j = 0; j < rows; ++j) {
+                    const std::uint8_t* p = src[j] + columns[c];
+                    b += p[0];
+                    g += p[1];
+                    r += p[2];
+                }
+            const unsigned count = unsigned(n * rows);
+            out[x] = 0xFF000000u | ((r + count / 2) / count) << 16 |
+                     ((g + count / 2) / count) << 8 | ((b + count / 2) / count);
+        }
     }
 }
 

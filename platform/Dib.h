@@ -79,4 +79,10 @@ private:
 // when the size is unchanged.
 void ImageToDib(const QImage& image, TDib& dib);
 
+// A small picture of the bitmap for a preview: dest becomes width x height (RGB32, the right
+// way up), each pixel the mean of up to 4 x 4 samples of the area it covers, so a frame costs
+// a few samples per preview pixel, not a pass over the frame. Reuses dest's buffer when its
+// size is unchanged; a bitmap or size of zero leaves dest null.
+void DibToPreview(const TDib& dib, QImage& dest, int width, int height);
+
 } // namespace lv

@@ -60,4 +60,15 @@ bool FolderWritable(const std::string& folder) {
     return fs::is_directory(fs::u8path(dir), ec) && access(dir.c_str(), W_OK) == 0;
 }
 
+std::string ResolvePath(const std::string& folder, const std::string& path) {
+    if (path.empty() || folder.empty() || fs::u8path(path).is_absolute())
+        return path;
+    return (fs::u8path(folder) / fs::u8path(path)).lexically_normal().string();
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return !a.empty() && !b.empty() && fs::equivalent(fs::u8path(a), fs::u8path(b), ec) && !ec;
+}
+
 } // namespace lv

@@ -35,8 +35,7 @@ bool AddPictureFile(TPictureList& pictures, const std::string& entry, TKLog* log
                     const std::string& baseFolder) {
     TPictureEntry e = SplitPictureEntry(entry);
     // An empty path stays empty so that it is reported as the empty entry it is.
-    if (!baseFolder.empty() && !e.Path.empty() && e.Path.front() != '/')
-        e.Path = baseFolder + e.Path;
+    e.Path = ResolvePath(baseFolder, e.Path);
     switch (CheckPictureFile(e.Path)) {
     case TPictureCheck::NotFound:
         if (log)

@@ -7,12 +7,12 @@
 #include "Common/PictureList.h"
 #include "app/cli/CommandLine.h"
 #include "app/cli/ProgressPrinter.h"
-#include "app/run/CodecChoice.h"
 #include "app/run/SlideshowRun.h"
+#include "app/run/Soundtrack.h"
+#include "app/run/Startup.h"
 #include "log/KLog.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
-#include "platform/Registry.h"
 #include "project/ProjectFile.h"
 
 #include <QGuiApplication>
@@ -42,25 +42,9 @@ void say(const std::string& text) {
     std::fprintf(stderr, "%s\n", text.c_str());
 }
 
-// Paths in a project are taken against its folder; paths on the command line against the
-// current folder.
-std::string resolveAgainst(const std::string& folder, const std::string& path) {
-    if (path.empty() || std::filesystem::u8path(path).is_absolute())
-        return path;
-    return (std::filesystem::u8path(folder) / std::filesystem::u8path(path))
-        .lexically_normal()
-        .string();
-}
-
 // Seconds of a soundtrack, or -1 when no reader takes it. Readers that refuse a file throw.
 long long soundtrackSeconds(const std::string& file) {
-    lv::TAudioFile audio;
-    audio.SetFileName(file);
-    if (!audio.Open())
-        return -1;
-    const long long seconds = lv::DurationSeconds(audio.Duration());
-    audio.Close();
-    return seconds;
+    return lv::SoundtrackSeconds(file).value_or(-1);
 }
 
 int printDuration(const std::string& file) {
@@ -96,15 +80,15 @@ lv::TRunSettings settingsFor(const lv::TCliOptions& o, const lv::TProject& proje
     if (o.output)
         s.OutputFile = *o.output;
     else if (project.Output)
-        s.OutputFile = resolveAgainst(project.Folder, *project.Output);
+        s.OutputFile = lv::ResolvePath(project.Folder, *project.Output);
     if (o.codec) {
         s.FourCC = *o.codec;
     } else {
         std::vector<std::string> lines;
         lv::TBmpToAvi::ListCodecs(lines);
-        const int i = lv::SelectCodecLine(lines, lv::ReadRegString("LastFCC"));
-        s.FourCC = i < 0 ? std::string() : lv::FourCCOfLine(lines[std::size_t(i)]);
+        s.FourCC = lv::RememberedFourCC(lines);
     }
+    s.ProjectFile = o.project;
 
     long long seconds = 0;
     if (o.soundtrack && !o.soundtrack->empty()) {
@@ -113,7 +97,7 @@ lv::TRunSettings settingsFor(const lv::TCliOptions& o, const lv::TProject& proje
             throw lv::Error("No reader for soundtrack " + *o.soundtrack);
         s.SoundtrackFile = *o.soundtrack;
     } else if (!o.soundtrack && project.Sound && !project.Sound->empty()) {
-        const std::string sound = resolveAgainst(project.Folder, *project.Sound);
+        const std::string sound = lv::ResolvePath(project.Folder, *project.Sound);
         seconds = soundtrackSeconds(sound);
         if (seconds < 0)
             say("Soundtrack not used, no reader for it: " + sound);
@@ -134,9 +118,8 @@ lv::TRunSettings settingsFor(const lv::TCliOptions& o, const lv::TProject& proje
 
 int render(const lv::TCliOptions& o, QGuiApplication& app) {
     auto log = lv::CreateProgramLog();
-    log->Write("Starting", 1);
-    log->Write(lv::ProgramFolder() + "lumivane-render", 1);
-    log->Write(std::string("Lumivane v") + LUMIVANE_VERSION + " (command line)", 1);
+    lv::LogStartup(*log, lv::ProgramFolder() + "lumivane-render",
+                   lv::ProgramCaption() + " (command line)");
     // The decoder libraries load once at start, as in the window; a missing one only
     // disables its format, which the log tells.
     for (const auto& lib : lv::DecoderLibraries()->Statuses)

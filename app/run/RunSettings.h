@@ -17,6 +17,7 @@ struct TRunSettings {
     bool SingleFrame = false; // one frame per picture; the options are then off
     std::string OutputFile;
     std::string SoundtrackFile; // empty for none
+    std::string ProjectFile;    // the project the pictures came from, if any: never overwritten
 };
 
 struct TResolution {

@@ -32,6 +32,23 @@ QString q(const std::string& s) {
     return QString::fromStdString(s);
 }
 
+// Writing the video over one of its own inputs would destroy it before it is read.
+void checkOutputIsNoInput(const TRunSettings& s, const TPictureList& pictures) {
+    const std::string& out = s.OutputFile;
+    if (!FileExists(out))
+        return;
+    auto refuse = [&](const std::string& input) {
+        throw Error("The output file is one of the run's inputs: " + input);
+    };
+    if (SameFile(out, s.SoundtrackFile))
+        refuse(s.SoundtrackFile);
+    if (SameFile(out, s.ProjectFile))
+        refuse(s.ProjectFile);
+    for (const auto& picture : pictures.PicturePaths.Items())
+        if (SameFile(out, picture))
+            refuse(picture);
+}
+
 } // namespace
 
 TSlideshowRun::TSlideshowRun(TPictureList& pictures, TKLog* log, QObject* parent)
@@ -69,6 +86,7 @@ void TSlideshowRun::Start(TRunSettings& s) {
         throw Error("Invalid output file");
     if (s.Fps <= 0)
         throw Error("Invalid frame rate");
+    checkOutputIsNoInput(s, m_pictures);
 
     if (ApplyVisualOptionsRule(s))
         Q_EMIT Notice(
@@ -116,6 +134,7 @@ void TSlideshowRun::Start(TRunSettings& s) {
     connect(m_video.get(), &QThread::finished, this, &TSlideshowRun::VideoThreadDone,
             Qt::QueuedConnection);
     m_video->start();
+    setPhase(TRunPhase::Video);
     Q_EMIT StatusChanged(QStringLiteral("Processing Video"));
 }
 
@@ -182,6 +201,7 @@ void TSlideshowRun::VideoThreadDone() {
     connect(m_mux.get(), &QThread::finished, this, &TSlideshowRun::MuxThreadDone,
             Qt::QueuedConnection);
     m_mux->start();
+    setPhase(TRunPhase::Audio);
     Q_EMIT StatusChanged(QStringLiteral("Processing Audio"));
 }
 
@@ -208,8 +228,16 @@ void TSlideshowRun::finish(TRunOutcome outcome, const QString& message, const QS
     m_detail = detail;
     if (outcome == TRunOutcome::Failed)
         log(message.toStdString() + (detail.isEmpty() ? "" : " " + detail.toStdString()), 2);
-    Q_EMIT StatusChanged(QString());
+    setPhase(TRunPhase::Idle);
     Q_EMIT Finished(outcome);
+    Q_EMIT StatusChanged(QString());
+}
+
+void TSlideshowRun::setPhase(TRunPhase phase) {
+    if (phase == m_phase)
+        return;
+    m_phase = phase;
+    Q_EMIT PhaseChanged(phase);
 }
 
 } // namespace lv

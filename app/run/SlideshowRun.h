@@ -17,6 +17,13 @@ class TMuxThd;
 class TPictureList;
 class TVideoMakerThd;
 
+// What a run is doing.
+enum class TRunPhase {
+    Idle,  // no job
+    Video, // the picture track is being written
+    Audio, // the soundtrack is being joined to it
+};
+
 // How a run ended.
 enum class TRunOutcome {
     Done,    // the output file is complete
@@ -39,13 +46,18 @@ public:
 
     TBmpToAvi& Writer() { return *m_writer; }
 
-    // Starts a run. Throws lv::Error with "Empty picture list" or "Invalid output file"
-    // before anything starts, and the writer's errors (SetCodec, Open). May clear the visual
-    // options of `settings` (see ApplyVisualOptionsRule), emitting Message first.
+    // Starts a run. Throws lv::Error with "Empty picture list" or "Invalid output file", or
+    // when the output names one of the run's inputs (a picture, the soundtrack, the project
+    // file), before anything is written; then the writer's errors (SetCodec, Open), as
+    // lv::EAssertionFailed where a check failed. May clear the visual options of `settings`
+    // (see ApplyVisualOptionsRule), emitting Notice first.
     void Start(TRunSettings& settings);
     // Asks the running job to stop after the frame or block it is on.
     void Cancel();
     bool Running() const;
+    TRunPhase Phase() const { return m_phase; }
+    // The video file of the current or last run.
+    const std::string& OutputFile() const { return m_settings.OutputFile; }
 
     // The frame just encoded, valid during VideoProgress; null otherwise.
     const TDib* CurrentFrame() const;
@@ -57,8 +69,11 @@ public:
 Q_SIGNALS:
     void VideoProgress(int position, int total);
     void MuxProgress(int position, int max, const QString& text);
-    // "Processing Video", "Processing Audio", or empty when no job runs.
+    // "Processing Video", "Processing Audio", or empty when no job runs. At the end of a run
+    // it is cleared after Finished, so that what Finished shows (the done step) still sees
+    // the job's status.
     void StatusChanged(const QString& status);
+    void PhaseChanged(lv::TRunPhase phase);
     // A message for the user that does not end the run.
     void Notice(const QString& message);
     void Finished(lv::TRunOutcome outcome);
@@ -68,6 +83,7 @@ private:
     void MuxThreadDone();
     void finish(TRunOutcome outcome, const QString& message, const QString& detail = {});
     void log(const std::string& line, int level = 1);
+    void setPhase(TRunPhase phase);
 
     TPictureList& m_pictures;
     TKLog* m_log;
@@ -75,6 +91,7 @@ private:
     std::unique_ptr<TVideoMakerThd> m_video;
     std::unique_ptr<TMuxThd> m_mux;
     TRunSettings m_settings;
+    TRunPhase m_phase = TRunPhase::Idle;
     std::string m_tempFile;
     QString m_message;
     QString m_detail;
@@ -83,3 +100,4 @@ private:
 } // namespace lv
 
 Q_DECLARE_METATYPE(lv::TRunOutcome)
+Q_DECLARE_METATYPE(lv::TRunPhase)

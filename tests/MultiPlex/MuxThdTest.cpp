@@ -283,7 +283,7 @@ TEST(MuxThd, AudioHeaderAndFormatComeFromTheFirstFrame) {
                                             "Adding Audio Stream",
                                             "Done"};
     EXPECT_EQ(rec.log, steps);
-    EXPECT_EQ(rec.levels, std::vector<int>(steps.size(), 1));
+    EXPECT_EQ(rec.levels, std::vector<int>(steps.size(), 0));
     using P = std::tuple<int, int, std::string>;
     ASSERT_FALSE(rec.progress.empty());
     EXPECT_EQ(rec.progress.front(), P(50, 100, "Loading MP3 file")); // after 10 of 21 searches

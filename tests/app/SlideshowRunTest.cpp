@@ -308,15 +308,26 @@ TEST(SlideshowRun, ASoundtrackIsJoinedThroughAFreeTempNameThatIsRemovedAfterward
         if (!text.isEmpty() && (phases.isEmpty() || phases.back() != text))
             phases << text;
     });
+    std::vector<lv::TRunPhase> runPhases;
+    QObject::connect(&run, &lv::TSlideshowRun::PhaseChanged,
+                     [&](lv::TRunPhase ph) { runPhases.push_back(ph); });
     QEventLoop loop;
     lv::TRunOutcome outcome = lv::TRunOutcome::Failed;
+    QStringList statusesAtFinish;
     QObject::connect(&run, &lv::TSlideshowRun::Finished, [&](lv::TRunOutcome o) {
         outcome = o;
+        statusesAtFinish = statuses;
         loop.quit();
     });
     run.Start(s);
+    EXPECT_EQ(run.Phase(), lv::TRunPhase::Video);
+    EXPECT_EQ(run.OutputFile(), s.OutputFile);
     QTimer::singleShot(120000, &loop, &QEventLoop::quit); // a run that never ends fails
     loop.exec();
+    EXPECT_EQ(runPhases, (std::vector<lv::TRunPhase>{lv::TRunPhase::Video, lv::TRunPhase::Audio,
+                                                     lv::TRunPhase::Idle}));
+    EXPECT_EQ(statusesAtFinish, (QStringList{"Processing Video", "Processing Audio"}))
+        << "the status is cleared after the done step";
     ASSERT_EQ(outcome, lv::TRunOutcome::Done)
         << run.Message().toStdString() << " " << run.Detail().toStdString();
     EXPECT_EQ(run.TempFile(), p.dir.file("temp-1.avi"));

@@ -92,3 +92,35 @@ TEST(Dib, KeepsItsBufferForTheSameSizeAndFollowsOtherFormatsAndSizes) {
     EXPECT_EQ(dib.ImageSize(), 0u);
     EXPECT_EQ(lv::DibRowBytes(-1), 0u);
 }
+
+TEST(Dib, PreviewIsUprightInItsColoursAndAveragesTheAreaItCovers) {
+    // Top half red, bottom half blue.
+    QImage frame(720, 576, QImage::Format_ARGB32);
+    frame.fill(0xFFFF0000u);
+    for (int y = 288; y < 576; ++y)
+        for (int x = 0; x < 720; ++x)
+            frame.setPixel(x, y, 0xFF0000FFu);
+    lv::TDib dib;
+    lv::ImageToDib(frame, dib);
+    QImage preview;
+    lv::DibToPreview(dib, preview, 120, 90);
+    ASSERT_EQ(preview.size(), QSize(120, 90));
+    EXPECT_EQ(preview.pixel(60, 10), 0xFFFF0000u);
+    EXPECT_EQ(preview.pixel(60, 80), 0xFF0000FFu);
+    const uchar* before = preview.constBits();
+    lv::DibToPreview(dib, preview, 120, 90);
+    EXPECT_EQ(preview.constBits(), before) << "the buffer is reused";
+
+    // A checkerboard of single pixels averages to grey, not to one of its colours.
+    QImage checker(8, 8, QImage::Format_ARGB32);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            checker.setPixel(x, y, (x + y) % 2 ? 0xFFFFFFFFu : 0xFF000000u);
+    lv::ImageToDib(checker, dib);
+    lv::DibToPreview(dib, preview, 2, 2);
+    EXPECT_EQ(qRed(preview.pixel(0, 0)), 128);
+    EXPECT_EQ(qGreen(preview.pixel(1, 1)), 128);
+
+    lv::DibToPreview(lv::TDib(), preview, 120, 90);
+    EXPECT_TRUE(preview.isNull());
+}

@@ -1,0 +1,85 @@
+#include "Common/PictureList.h"
+#include "app/run/SlideshowRun.h"
+#include "app/run/Soundtrack.h"
+#include "app/run/Startup.h"
+#include "log/KLog.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Registry.h"
+
+#include "support/Pictures.h"
+#include "support/Sounds.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+TEST(RunHelpers, SoundtrackSecondsByReaderAndNothingWithoutOne) {
+    lvtest::TempDir dir;
+    const std::string mp3 =
+        lvtest::makeMp3(dir.path().string(), "song", {"-b", "128"}, 44100, 2, 3.0);
+    EXPECT_EQ(lv::SoundtrackSeconds(mp3), 3);
+    EXPECT_EQ(lv::SoundtrackSeconds(""), std::nullopt);
+    std::ofstream(dir.file("notes.txt")) << "not audio";
+    EXPECT_EQ(lv::SoundtrackSeconds(dir.file("notes.txt")), std::nullopt);
+}
+
+TEST(RunHelpers, StartupLinesCaptionAndRememberedCodec) {
+    lvtest::TempDir dir;
+    lv::TKLog log(dir.file("Lumivane.log"), 10000, false);
+    lv::LogStartup(log, "/opt/lumivane/lumivane", lv::ProgramCaption());
+    const std::string caption = std::string("Lumivane v") + LUMIVANE_VERSION;
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{"Info\t" + caption, "Info\t/opt/lumivane/lumivane",
+                                        "Info\tStarting"}));
+    EXPECT_EQ(std::count(caption.begin(), caption.end(), '.'), 3) << "four-part version";
+
+    const std::vector<std::string> lines = {"DIB  Uncompressed", "MJPG Motion JPEG", "XVID Xvid"};
+    lv::WriteRegString("LastFCC", "");
+    EXPECT_EQ(lv::RememberedFourCC(lines), "XVID");
+    lv::WriteRegString("LastFCC", "mjpg");
+    EXPECT_EQ(lv::RememberedFourCC(lines), "MJPG");
+    EXPECT_EQ(lv::RememberedFourCC({}), "");
+    lv::WriteRegString("LastFCC", "");
+}
+
+TEST(RunHelpers, RelativePathsAreTakenAgainstTheirFolder) {
+    EXPECT_EQ(lv::ResolvePath("/home/u/show/", "pics/a.jpg"), "/home/u/show/pics/a.jpg");
+    EXPECT_EQ(lv::ResolvePath("/home/u/show/", "../song.mp3"), "/home/u/song.mp3");
+    EXPECT_EQ(lv::ResolvePath("/home/u/show/", "/abs/b.bmp"), "/abs/b.bmp");
+    EXPECT_EQ(lv::ResolvePath("/home/u/show/", ""), "");
+    EXPECT_EQ(lv::ResolvePath("", "a.jpg"), "a.jpg");
+}
+
+TEST(SlideshowRun, AnOutputNamingOneOfItsInputsIsRefusedBeforeAnythingIsWritten) {
+    lvtest::TempDir dir;
+    lvtest::savePicture(lvtest::detailedImage(64, 48), dir.file("a.jpg"), "JPG");
+    std::ofstream(dir.file("song.mp3")) << "sound";
+    std::ofstream(dir.file("show.lmv")) << "a.jpg\n";
+    std::filesystem::create_symlink(dir.file("a.jpg"), dir.file("link.avi"));
+    const auto pictureSize = lv::FileSize(dir.file("a.jpg"));
+
+    lv::TPictureList pictures;
+    pictures.Add(dir.file("a.jpg"));
+    lv::TSlideshowRun run(pictures, nullptr);
+    lv::TRunSettings s;
+    s.FourCC = "DIB ";
+    s.SoundtrackFile = dir.file("song.mp3");
+    s.ProjectFile = dir.file("show.lmv");
+    for (const std::string& out : {dir.file("link.avi"), dir.path().string() + "/./a.jpg",
+                                   dir.file("song.mp3"), dir.file("show.lmv")}) {
+        SCOPED_TRACE(out);
+        s.OutputFile = out;
+        try {
+            run.Start(s);
+            FAIL() << "started";
+        } catch (const lv::Error& e) {
+            EXPECT_NE(std::string(e.what()).find("one of the run's inputs"), std::string::npos);
+        }
+        EXPECT_FALSE(run.Running());
+    }
+    EXPECT_EQ(lv::FileSize(dir.file("a.jpg")), pictureSize);
+    EXPECT_EQ(lv::FileSize(dir.file("song.mp3")), 5u);
+}
