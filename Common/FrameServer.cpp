@@ -35,9 +35,25 @@ const std::array<std::uint8_t, 256>& darkenTable() {
     return table;
 }
 
-// Caption texts are drawn at twice this size, then reduced by 2.
-constexpr int kFontPixels = 16; // 12 points at 96 dpi
-constexpr int kTextTop = 20;    // texts start this many rows above the bottom
+// Caption texts are drawn at twice the font size, then reduced by 2. Up to 576 rows the
+// geometry is fixed; taller (HD) frames scale it with their height, so that the caption
+// stays readable on a television instead of shrinking to a sliver (30 pixels at 1080 rows).
+struct CaptionGeometry {
+    int fontPixels = 16; // 12 points at 96 dpi
+    int textTop = 20;    // texts start this many rows above the bottom
+    int numberLeft = 10;
+    int textLeftOfMiddle = 50;
+
+    explicit CaptionGeometry(int height) {
+        if (height <= 576)
+            return;
+        const double scale = height / 576.0;
+        fontPixels = int(std::lround(16 * scale));
+        textTop = int(std::lround(20 * scale));
+        numberLeft = int(std::lround(10 * scale));
+        textLeftOfMiddle = int(std::lround(50 * scale));
+    }
+};
 
 } // namespace
 
@@ -62,9 +78,10 @@ struct TFrameServer::CaptionCache {
         width = w;
         height = h;
         text = t;
-        top = std::max(0, h - kTextTop);
+        const CaptionGeometry g(h);
+        top = std::max(0, h - g.textTop);
         rows = h - top;
-        const int originShift = (h - kTextTop) - top; // < 0 only for frames under 20 rows
+        const int originShift = (h - g.textTop) - top; // < 0 only for frames under 20 rows
         coverage.assign(std::size_t(w) * std::size_t(rows), 0);
         if (rows <= 0 || w <= 0)
             return;
@@ -74,15 +91,16 @@ struct TFrameServer::CaptionCache {
         {
             QPainter p(&big);
             QFont font(QStringLiteral("MS Sans Serif"));
-            font.setPixelSize(2 * kFontPixels);
+            font.setPixelSize(2 * g.fontPixels);
             p.setFont(font);
             p.setPen(Qt::white);
             const int flags = Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip | Qt::TextSingleLine;
             char number[64];
             std::snprintf(number, sizeof number, "Picture : %d / %d", i + 1, c);
             const qreal y = 2.0 * originShift;
-            p.drawText(QRectF(2.0 * 10, y, 4.0 * w, 4.0 * rows), flags, QString::fromUtf8(number));
-            p.drawText(QRectF(2.0 * (w / 2 - 50), y, 4.0 * w, 4.0 * rows), flags,
+            p.drawText(QRectF(2.0 * g.numberLeft, y, 4.0 * w, 4.0 * rows), flags,
+                       QString::fromUtf8(number));
+            p.drawText(QRectF(2.0 * (w / 2 - g.textLeftOfMiddle), y, 4.0 * w, 4.0 * rows), flags,
                        QString::fromStdString(t));
         }
         // Reduce by 2: each pixel is the mean of its 2 x 2 block.

@@ -1,5 +1,7 @@
 #include "app/run/RunSettings.h"
 
+#include "platform/Files.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -40,6 +42,16 @@ bool ApplyVisualOptionsRule(TRunSettings& s) {
 
 int RoundSpinValue(double value) {
     return int(std::nearbyint(value));
+}
+
+const std::vector<std::string>& ResolutionItems() {
+    static const std::vector<std::string> items = {"320x240", "640x480", "720x576", "1280x720",
+                                                   "1920x1080"};
+    return items;
+}
+
+std::string OutputFileName(const std::string& chosen) {
+    return ExtractFileExt(chosen) == ".avi" ? chosen : chosen + ".avi";
 }
 
 } // namespace lv

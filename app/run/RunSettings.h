@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace lv {
 
@@ -37,5 +38,14 @@ bool ApplyVisualOptionsRule(TRunSettings& settings);
 
 // A spin edit's value as the run takes it: nearest whole number, ties to even.
 int RoundSpinValue(double value);
+
+// The resolutions offered, in order: the classic three, then HD. kDefaultResolution is the
+// one selected at start ("640x480").
+const std::vector<std::string>& ResolutionItems();
+inline constexpr int kDefaultResolution = 1;
+
+// The output file a chosen name stands for: ".avi" appended unless the extension is exactly
+// ".avi" (case matters, so "show.AVI" becomes "show.AVI.avi").
+std::string OutputFileName(const std::string& chosen);
 
 } // namespace lv

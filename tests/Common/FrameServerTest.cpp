@@ -287,3 +287,39 @@ TEST(FrameServer, PrefetchChangesNoFrameAndKeepsFailuresRetryable) {
     run.RenderFrame(a, 40);
     EXPECT_EQ(run.CurrentIndex(), 2);
 }
+
+TEST(FrameServer, HdCaptionsGrowWithTheFrameHeight) {
+    lvtest::TempDir dir;
+    lv::TPictureList list;
+    list.Add(dir.file("a.bmp"), "");
+    // Rows of the number text that hold bright pixels, and the leftmost bright column.
+    auto numberText = [&](int w, int h, int& rows, int& left, int& top) {
+        lvtest::savePicture(lvtest::solidImage(w, h, qRgb(0, 0, 0)), dir.file("a.bmp"), "BMP");
+        TFrameServer fs(list.PicturePaths, &list.PictureTexts, 1, h, w, false, false, true);
+        QImage frame;
+        fs.RenderFrame(frame, 0);
+        rows = 0;
+        left = w;
+        top = h;
+        for (int y = 0; y < h; ++y) {
+            bool lit = false;
+            for (int x = 0; x < w / 2 - 100; ++x)
+                if (qRed(frame.pixel(x, y)) > 128) {
+                    lit = true;
+                    left = std::min(left, x);
+                }
+            if (lit) {
+                ++rows;
+                top = std::min(top, y);
+            }
+        }
+    };
+    int rows576, left576, top576, rows1080, left1080, top1080;
+    numberText(720, 576, rows576, left576, top576);
+    numberText(1920, 1080, rows1080, left1080, top1080);
+    EXPECT_GE(top576, 576 - 20);
+    EXPECT_GE(left576, 10);
+    EXPECT_GE(top1080, 1080 - 38) << "inside the band, which is 76 rows high";
+    EXPECT_GE(left1080, 19);
+    EXPECT_GT(rows1080 * 10, rows576 * 16) << rows576 << " rows at 576, " << rows1080;
+}

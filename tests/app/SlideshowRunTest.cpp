@@ -190,6 +190,13 @@ TEST(RunSettings, ResolutionTextAndTheTimingRule) {
     EXPECT_FALSE(lv::ApplyVisualOptionsRule(s)) << "nothing to switch off, no message";
     EXPECT_EQ(lv::RoundSpinValue(2.5), 2);
     EXPECT_EQ(lv::RoundSpinValue(3.5), 4);
+
+    EXPECT_EQ(lv::ResolutionItems()[lv::kDefaultResolution], "640x480");
+    EXPECT_EQ(lv::ResolutionItems().back(), "1920x1080");
+    EXPECT_EQ(lv::ParseResolution(lv::ResolutionItems().back()).Height, 1080);
+    EXPECT_EQ(lv::OutputFileName("/v/show"), "/v/show.avi");
+    EXPECT_EQ(lv::OutputFileName("/v/show.avi"), "/v/show.avi");
+    EXPECT_EQ(lv::OutputFileName("/v/show.AVI"), "/v/show.AVI.avi");
 }
 
 TEST(CodecChoice, RememberedFourCCPicksItsLineWhateverTheCase) {
