@@ -10,12 +10,14 @@ namespace lv {
 
 namespace {
 
-[[noreturn]] void Fail(const std::string& message) {
-    throw EAssertionFailed(message, kBmpToAviUnit);
+// Each check carries a fixed line tag (0: none) rather than __LINE__, so that a reported
+// failure names the same check whatever edits move the code.
+[[noreturn]] void Fail(const std::string& message, int line) {
+    throw EAssertionFailed(message, kBmpToAviUnit, line);
 }
 
-[[noreturn]] void Fail(const std::string& message, HRESULT hr) {
-    Fail(message + hex8(std::uint32_t(hr)));
+[[noreturn]] void Fail(const std::string& message, HRESULT hr, int line) {
+    Fail(message + hex8(std::uint32_t(hr)), line);
 }
 
 std::unique_ptr<TCompressor> OpenForQuery(const std::string& fourCC) {
@@ -55,7 +57,7 @@ void TBmpToAvi::Open() {
     }
     m_lastResult = AVIFileOpen(m_file, FileName, OF_WRITE | OF_CREATE);
     if (m_lastResult != AVIERR_OK)
-        Fail("FileOpen failed. Err: $", m_lastResult);
+        Fail("FileOpen failed. Err: $", m_lastResult, 304);
 
     AVISTREAMINFO info;
     info.fccType = streamtypeVIDEO;
@@ -68,11 +70,11 @@ void TBmpToAvi::Open() {
     info.szName = "Main Video Stream";
     m_lastResult = AVIFileCreateStream(m_file, m_stream, info);
     if (m_lastResult != AVIERR_OK)
-        Fail("CreateStream failed. Err: $", m_lastResult);
+        Fail("CreateStream failed. Err: $", m_lastResult, 331);
 
     m_compressor = Codec.empty() ? nullptr : TCompressor::Open(Codec, ICMode::Compress);
     if (!m_compressor)
-        Fail("ICOpen failed.");
+        Fail("ICOpen failed.", 334);
     m_compressor->CompressFramesInfo(FrameTime, 1000);
 
     m_frameNumber = 0;
@@ -83,18 +85,18 @@ void TBmpToAvi::Open() {
 
 void TBmpToAvi::AddFrame(const TDib& bitmap) {
     if (bitmap.Width() <= 0 || bitmap.Height() <= 0)
-        Fail("GetObject failed : The bitmap has no pixels.");
+        Fail("GetObject failed : The bitmap has no pixels.", 106);
     const BITMAPINFOHEADER& in = bitmap.Header();
 
     if (!m_formatSet) {
         std::vector<std::uint8_t> format;
         if (!m_compressor || !m_compressor->CompressGetFormat(in, format))
-            Fail("ICCompressGetFormat failed.");
+            Fail("ICCompressGetFormat failed.", 120);
         m_lastResult = AVIStreamSetFormat(m_stream, 0, format.data(), std::int32_t(format.size()));
         if (m_lastResult != AVIERR_OK)
-            Fail("StreamSetFormat failed. Err: $", m_lastResult);
+            Fail("StreamSetFormat failed. Err: $", m_lastResult, 123);
         if (!m_compressor->CompressBegin(in))
-            Fail("ICCompressBegin failed.");
+            Fail("ICCompressBegin failed.", 126);
         std::memcpy(&m_outFormat, format.data(), sizeof m_outFormat);
         // One buffer for the whole run; encoders need no copy of the previous frame.
         m_outBuffer.resize(m_compressor->CompressGetSize(in));
@@ -104,14 +106,14 @@ void TBmpToAvi::AddFrame(const TDib& bitmap) {
     std::size_t size = 0;
     bool key = false;
     if (!m_compressor || !m_compressor->Compress(in, bitmap.Bits(), m_outBuffer, size, key))
-        Fail("ICCompress failed.");
+        Fail("ICCompress failed.", 155);
     m_outFormat.biSizeImage = std::uint32_t(size);
     m_lastKey = key;
 
     m_lastResult = AVIStreamWrite(m_stream, m_frameNumber, 1, m_outBuffer.data(),
                                   std::int32_t(size), key ? AVIIF_KEYFRAME : 0);
     if (m_lastResult != AVIERR_OK)
-        Fail("StreamWrite failed. Err: $", m_lastResult);
+        Fail("StreamWrite failed. Err: $", m_lastResult, 173);
     ++m_frameNumber;
 }
 
@@ -142,7 +144,7 @@ void TBmpToAvi::Release() {
 void TBmpToAvi::Close() {
     Release();
     if (m_lastResult != AVIERR_OK)
-        Fail("FileRelease failed. Err: $", m_lastResult);
+        Fail("FileRelease failed. Err: $", m_lastResult, 0);
 }
 
 void TBmpToAvi::ListCodecs(std::vector<std::string>& list) {

@@ -5,8 +5,9 @@
 //
 // Use: set Width, Height, FrameTime and FileName, SetCodec, Open, AddFrame for every
 // frame, Close. Frame i (counted from 0 after Open) is written at stream position i.
-// Failures of Open and AddFrame raise lv::EAssertionFailed (unit "U_BmpToAvi") and leave
-// the writer as it was at the failure; the next Open (or the destructor) releases it.
+// Failures of Open and AddFrame raise lv::EAssertionFailed (unit "U_BmpToAvi", with the
+// check's line tag) and leave the writer as it was at the failure; the next Open (or the
+// destructor) releases it.
 //
 // Threads: no lock. SetCodec, Open, ListCodecs, Configure and About run in one thread,
 // AddFrame and Close may then run in another, never at the same time.

@@ -161,6 +161,16 @@ template <class E, class F> std::string MessageOf(F&& f) {
     return "(nothing raised)";
 }
 
+// A failed check as the window shows it: the message and where the check is.
+template <class F> std::string LocatedFailureOf(F&& f) {
+    try {
+        f();
+    } catch (const lv::EAssertionFailed& e) {
+        return lv::ErrorWithLocation(e);
+    }
+    return "(nothing raised)";
+}
+
 const std::regex kFileOpenFailed(R"(FileOpen failed\. Err: \$[0-9A-F]{8})");
 
 } // namespace
@@ -355,6 +365,9 @@ TEST_F(BmpToAviTest, OpenFailuresNameTheStepAndTheWriterStaysUsable) {
         } catch (const lv::EAssertionFailed& e) {
             EXPECT_TRUE(std::regex_match(e.what(), kFileOpenFailed)) << e.what();
             EXPECT_EQ(e.unit(), "U_BmpToAvi");
+            EXPECT_EQ(e.line(), 304);
+            EXPECT_EQ(lv::ErrorWithLocation(e),
+                      "FileOpen failed. Err: $8004406F (U_BmpToAvi, line 304)");
         }
         EXPECT_FALSE(w.IsOpen());
     }
@@ -363,7 +376,7 @@ TEST_F(BmpToAviTest, OpenFailuresNameTheStepAndTheWriterStaysUsable) {
     w.FileName = dir.file("nocodec.avi");
     for (const std::string& codec : {std::string(), std::string("QQQQ")}) {
         w.Codec = codec;
-        EXPECT_EQ(MessageOf<lv::EAssertionFailed>([&] { w.Open(); }), "ICOpen failed.");
+        EXPECT_EQ(LocatedFailureOf([&] { w.Open(); }), "ICOpen failed. (U_BmpToAvi, line 334)");
     }
 
     w.SetCodec("dib ");
@@ -385,18 +398,18 @@ TEST_F(BmpToAviTest, AddFrameFailuresNameTheStep) {
     lvtest::DrawPatternFrame(dib, 320, 240, 0);
 
     // Never opened: no compressor to ask.
-    EXPECT_EQ(MessageOf<lv::EAssertionFailed>([&] { w.AddFrame(dib); }),
-              "ICCompressGetFormat failed.");
+    EXPECT_EQ(LocatedFailureOf([&] { w.AddFrame(dib); }),
+              "ICCompressGetFormat failed. (U_BmpToAvi, line 120)");
     w.Open();
-    EXPECT_EQ(MessageOf<lv::EAssertionFailed>([&] { w.AddFrame(lv::TDib()); }),
-              "GetObject failed : The bitmap has no pixels.");
+    EXPECT_EQ(LocatedFailureOf([&] { w.AddFrame(lv::TDib()); }),
+              "GetObject failed : The bitmap has no pixels. (U_BmpToAvi, line 106)");
     // A size no encoder takes.
-    EXPECT_EQ(MessageOf<lv::EAssertionFailed>([&] { w.AddFrame(lv::TDib(20000, 2)); }),
-              "ICCompressGetFormat failed.");
+    EXPECT_EQ(LocatedFailureOf([&] { w.AddFrame(lv::TDib(20000, 2)); }),
+              "ICCompressGetFormat failed. (U_BmpToAvi, line 120)");
     w.AddFrame(dib);
     // The first frame fixed the size; another size cannot be compressed into this stream.
-    EXPECT_EQ(MessageOf<lv::EAssertionFailed>([&] { w.AddFrame(lv::TDib(160, 120)); }),
-              "ICCompress failed.");
+    EXPECT_EQ(LocatedFailureOf([&] { w.AddFrame(lv::TDib(160, 120)); }),
+              "ICCompress failed. (U_BmpToAvi, line 155)");
     w.AddFrame(dib);
     w.Close();
     const TProbe p = Probe(w.FileName);
