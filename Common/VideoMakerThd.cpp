@@ -3,26 +3,20 @@
 #include "Common/BmpToAvi.h"
 #include "Common/FramePipeline.h"
 #include "Common/FrameServer.h"
+#include "platform/Errors.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QImage>
-#include <QMetaObject>
 
 #include <cmath>
 #include <exception>
 
 namespace lv {
 
-TVideoMakerThd::TVideoMakerThd(QObject* parent) : QThread(parent) {}
+TVideoMakerThd::TVideoMakerThd(QObject* parent) : TWorkerThread(parent) {}
 
+// The worker reads UpdateProgress and the parameters: it ends before they go.
 TVideoMakerThd::~TVideoMakerThd() {
-    // The worker may be waiting for a progress call into this thread: let such calls
-    // through, without running the callback (its owner may be going), until it has ended.
-    m_closing = true;
-    requestInterruption();
-    while (!wait(QDeadlineTimer(20)))
-        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    StopAndWait();
 }
 
 int TVideoMakerThd::FramesPerPicture(int timePerPicture, int frameTime, bool singleFrame) {
@@ -33,15 +27,8 @@ int TVideoMakerThd::FramesPerPicture(int timePerPicture, int frameTime, bool sin
 }
 
 void TVideoMakerThd::updateProgress() {
-    if (!UpdateProgress || m_closing)
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!m_closing)
-                UpdateProgress(*this);
-        },
-        Qt::BlockingQueuedConnection);
+    if (UpdateProgress)
+        Synchronize([this] { UpdateProgress(*this); });
 }
 
 namespace {
@@ -75,6 +62,7 @@ private:
 } // namespace
 
 void TVideoMakerThd::run() {
+    ClearError();
     const int n = FramesPerPicture(TimePerPicture, Writer->FrameTime, SingleFrame);
     bool failed = false;
     try {
@@ -101,11 +89,11 @@ void TVideoMakerThd::run() {
         }
     } catch (const std::exception& e) {
         m_frame = nullptr;
-        m_error = e.what();
+        SetError(e);
         failed = true;
     } catch (...) {
         m_frame = nullptr;
-        m_error = "Unknown error";
+        SetError(Error("Unknown error"));
         failed = true;
     }
     if (failed)
@@ -115,7 +103,7 @@ void TVideoMakerThd::run() {
         Writer->Close();
     } catch (const std::exception& e) {
         // The file could not be finished: report it like a failure part-way.
-        m_error = e.what();
+        SetError(e);
         return;
     }
     m_aborted = isInterruptionRequested();

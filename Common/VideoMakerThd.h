@@ -2,8 +2,7 @@
 
 #include "Common/StringList.h"
 #include "platform/Dib.h"
-
-#include <QThread>
+#include "platform/WorkerThread.h"
 
 #include <atomic>
 #include <functional>
@@ -21,8 +20,8 @@ class TBmpToAvi;
 // writer until the thread has finished. Cancel is requestInterruption(), seen before each
 // frame. UpdateProgress runs in the thread that owns this object (the main thread, which must
 // run its event loop) and the worker waits for it: once before the loop, once per frame, once
-// after the writer is closed.
-class TVideoMakerThd : public QThread {
+// after the writer is closed. A failure is kept as ErrorMessage(), ErrorUnit() and ErrorLine().
+class TVideoMakerThd : public TWorkerThread {
     Q_OBJECT
 public:
     explicit TVideoMakerThd(QObject* parent = nullptr);
@@ -48,8 +47,6 @@ public:
     bool Aborted() const { return m_aborted; }
     // The frame just encoded, while the loop runs; null otherwise. Read it in UpdateProgress.
     const TDib* Frame() const { return m_frame; }
-    // The message of the error that ended the loop; empty after a normal end or a cancel.
-    const std::string& ErrorMessage() const { return m_error; }
 
     // Frames per picture for a time per picture and the writer's frame time.
     static int FramesPerPicture(int timePerPicture, int frameTime, bool singleFrame);
@@ -66,9 +63,7 @@ private:
     std::atomic<int> m_position{0};
     std::atomic<int> m_total{0};
     std::atomic<bool> m_aborted{false};
-    std::atomic<bool> m_closing{false};
     const TDib* m_frame = nullptr;
-    std::string m_error;
 };
 
 } // namespace lv

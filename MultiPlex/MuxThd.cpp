@@ -5,9 +5,6 @@
 #include "platform/Errors.h"
 #include "platform/Files.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -86,15 +83,11 @@ MPEGLAYER3WAVEFORMAT Mp3WaveFormat(const TMP3FrameExtract& frames) {
     return format;
 }
 
-TMuxThd::TMuxThd(QObject* parent) : QThread(parent) {}
+TMuxThd::TMuxThd(QObject* parent) : TWorkerThread(parent) {}
 
+// The worker uses the file names, the callbacks and the state: it ends before they go.
 TMuxThd::~TMuxThd() {
-    // The worker may be waiting for a call into this thread: let such calls through
-    // (without running the callbacks, whose owner may be gone) until it has ended.
-    m_closing = true;
-    requestInterruption();
-    while (!wait(QDeadlineTimer(20)))
-        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    StopAndWait();
 }
 
 int TMuxThd::Position() const {
@@ -112,35 +105,9 @@ std::string TMuxThd::Text() const {
     return m_text;
 }
 
-std::string TMuxThd::ErrorMessage() const {
-    std::lock_guard lock(m_stateMutex);
-    return m_error;
-}
-
-std::string TMuxThd::ErrorUnit() const {
-    std::lock_guard lock(m_stateMutex);
-    return m_errorUnit;
-}
-
 std::string TMuxThd::ErrorFile() const {
     std::lock_guard lock(m_stateMutex);
     return m_errorFile;
-}
-
-void TMuxThd::Synchronize(const std::function<void()>& call) {
-    if (m_closing)
-        return;
-    if (QThread::currentThread() == thread()) {
-        call();
-        return;
-    }
-    QMetaObject::invokeMethod(
-        this,
-        [this, &call] {
-            if (!m_closing)
-                call();
-        },
-        Qt::BlockingQueuedConnection);
 }
 
 void TMuxThd::LogMessage(const std::string& message) {
@@ -181,32 +148,26 @@ void TMuxThd::ScanProgress(std::uint8_t percent) {
 void TMuxThd::run() {
     m_aborted = false;
     m_failed = false;
+    ClearError();
     {
         std::lock_guard lock(m_stateMutex);
-        m_error.clear();
-        m_errorUnit.clear();
         m_errorFile.clear();
     }
-    std::string message;
-    std::string unit;
     try {
         Execute();
         return;
-    } catch (const EAssertionFailed& e) {
-        message = e.what();
-        unit = e.unit();
     } catch (const std::exception& e) {
-        message = e.what();
+        SetError(e);
     }
     {
         std::lock_guard lock(m_stateMutex);
-        m_error = message;
-        m_errorUnit = unit;
         m_errorFile = m_currentFile;
     }
     m_failed = true;
-    if (OnLog)
+    if (OnLog) {
+        const std::string message = ErrorMessage();
         Synchronize([&] { OnLog(message, 2); });
+    }
 }
 
 void TMuxThd::Execute() {

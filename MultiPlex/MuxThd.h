@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QThread>
+#include "platform/WorkerThread.h"
 
 #include <atomic>
 #include <cstdint>
@@ -46,9 +46,10 @@ int Mp3SamplesPerFrame(const TMP3FrameExtract& frames);
 // before each video sample and each audio frame.
 //
 // The outcome, read after finished(): Aborted() for a cancel; Failed() with ErrorMessage()
-// (the English text) when a check or a file operation failed. After a failure VideoFile is
-// untouched, so the caller must keep it. Destroying a running thread cancels and waits.
-class TMuxThd : public QThread {
+// (the English text), ErrorUnit() and ErrorFile() when a check or a file operation failed.
+// After a failure VideoFile is untouched, so the caller must keep it. Destroying a running
+// thread cancels and waits.
+class TMuxThd : public TWorkerThread {
     Q_OBJECT
 public:
     explicit TMuxThd(QObject* parent = nullptr);
@@ -69,9 +70,6 @@ public:
 
     bool Aborted() const { return m_aborted; }
     bool Failed() const { return m_failed; }
-    std::string ErrorMessage() const;
-    // The unit tag of a failed check ("U_MuxThd"), empty for other failures.
-    std::string ErrorUnit() const;
     // The file the failed step was working on (VideoFile, OutputFile or AudioFile).
     std::string ErrorFile() const;
 
@@ -83,20 +81,16 @@ private:
     void LogMessage(const std::string& message);
     void SetProgress(int position, int max);
     void ScanProgress(std::uint8_t percent);
-    void Synchronize(const std::function<void()>& call);
 
     mutable std::mutex m_stateMutex;
     int m_position = 0;
     int m_max = 0;
     std::string m_text;
-    std::string m_error;
-    std::string m_errorUnit;
     std::string m_errorFile;
     std::string m_currentFile;
     int m_lastReported = -1; // per-mille of the last progress sent
     std::atomic<bool> m_aborted{false};
     std::atomic<bool> m_failed{false};
-    std::atomic<bool> m_closing{false};
 };
 
 } // namespace lv

@@ -118,6 +118,7 @@ void TSlideshowRun::Start(TRunSettings& s) {
     m_tempFile.clear();
     m_message.clear();
     m_detail.clear();
+    m_location.clear();
     m_mux.reset();
     m_video = std::make_unique<TVideoMakerThd>();
     m_video->Writer = m_writer.get();
@@ -159,7 +160,7 @@ void TSlideshowRun::VideoThreadDone() {
                    ? QStringLiteral("An error has occured. Please reset the application.")
                    : QStringLiteral("An error occured while processing video. Please choose "
                                     "another codec or different settings and retry."),
-               q(error));
+               q(error), q(ErrorLocation(m_video->ErrorUnit(), m_video->ErrorLine())));
         return;
     }
     if (aborted) {
@@ -214,7 +215,8 @@ void TSlideshowRun::MuxThreadDone() {
     if (m_mux->Failed()) {
         // The picture track is the only copy of the encoded video: keep it and say where.
         finish(TRunOutcome::Failed, q(m_mux->ErrorMessage()),
-               q("The video without its soundtrack is kept in " + m_tempFile));
+               q("The video without its soundtrack is kept in " + m_tempFile),
+               q(ErrorLocation(m_mux->ErrorUnit(), m_mux->ErrorLine())));
         return;
     }
     std::error_code ec;
@@ -223,9 +225,11 @@ void TSlideshowRun::MuxThreadDone() {
     finish(TRunOutcome::Done, {});
 }
 
-void TSlideshowRun::finish(TRunOutcome outcome, const QString& message, const QString& detail) {
+void TSlideshowRun::finish(TRunOutcome outcome, const QString& message, const QString& detail,
+                           const QString& location) {
     m_message = message;
     m_detail = detail;
+    m_location = location;
     if (outcome == TRunOutcome::Failed)
         log(message.toStdString() + (detail.isEmpty() ? "" : " " + detail.toStdString()), 2);
     setPhase(TRunPhase::Idle);

@@ -28,7 +28,7 @@ enum class TRunPhase {
 enum class TRunOutcome {
     Done,    // the output file is complete
     Aborted, // cancelled by the user
-    Failed,  // an error; Message() says which, Detail() what failed
+    Failed,  // an error; Message() says which, Detail() what failed, Location() where
 };
 
 // The run from "Go !" to the finished file, shared by the window and the command line:
@@ -65,6 +65,9 @@ public:
     const std::string& TempFile() const { return m_tempFile; }
     QString Message() const { return m_message; }
     QString Detail() const { return m_detail; }
+    // Where the failed thread's check failed: "U_BmpToAvi, line 173", "U_MuxThd"; empty
+    // when the failure was no failed check.
+    QString Location() const { return m_location; }
 
 Q_SIGNALS:
     void VideoProgress(int position, int total);
@@ -81,7 +84,8 @@ Q_SIGNALS:
 private:
     void VideoThreadDone();
     void MuxThreadDone();
-    void finish(TRunOutcome outcome, const QString& message, const QString& detail = {});
+    void finish(TRunOutcome outcome, const QString& message, const QString& detail = {},
+                const QString& location = {});
     void log(const std::string& line, int level = 1);
     void setPhase(TRunPhase phase);
 
@@ -95,6 +99,7 @@ private:
     std::string m_tempFile;
     QString m_message;
     QString m_detail;
+    QString m_location;
 };
 
 } // namespace lv

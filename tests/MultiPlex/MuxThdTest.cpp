@@ -450,6 +450,7 @@ TEST(MuxThd, FailuresKeepTheVideoAndTellWhatFailed) {
         EXPECT_TRUE(mux.Failed());
         EXPECT_FALSE(mux.Aborted());
         EXPECT_EQ(mux.ErrorFile(), c.failedFile);
+        EXPECT_EQ(mux.ErrorLine(), 0);
         const std::string message = mux.ErrorMessage();
         if (c.aviText) {
             EXPECT_EQ(message.rfind(c.aviText, 0), 0u) << message;

@@ -366,3 +366,40 @@ TEST(VideoMakerThd, DestroyingARunningThreadStopsItWithoutAnEventLoop) {
     run.reset();
     EXPECT_LE(calls.load(), 1);
 }
+
+TEST(SlideshowRun, AFailedRunTellsWhichCheckFailed) {
+    if (!std::filesystem::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full";
+    Pictures p(2);
+    lv::TSlideshowRun run(p.list, nullptr);
+    const auto runToEnd = [&](lv::TRunSettings s) {
+        QEventLoop loop;
+        lv::TRunOutcome outcome = lv::TRunOutcome::Done;
+        const auto c = QObject::connect(&run, &lv::TSlideshowRun::Finished, [&](lv::TRunOutcome o) {
+            outcome = o;
+            loop.quit();
+        });
+        run.Start(s);
+        QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+        loop.exec();
+        QObject::disconnect(c);
+        return outcome;
+    };
+    lv::TRunSettings s;
+    s.FourCC = "DIB ";
+    s.Resolution = "320x240";
+    s.Fps = 10;
+    s.TimePerPicture = 1000;
+    // The file opens, but its first frame cannot be written.
+    s.OutputFile = "/dev/full";
+    EXPECT_EQ(runToEnd(s), lv::TRunOutcome::Failed);
+    EXPECT_EQ(run.Detail().toStdString(), "StreamWrite failed. Err: $8004406E");
+    EXPECT_EQ(run.Location().toStdString(), "U_BmpToAvi, line 173");
+
+    // A picture that cannot be loaded is no failed check: no location, none left over.
+    std::filesystem::remove(p.dir.file("a.jpg"));
+    s.OutputFile = p.dir.file("out.avi");
+    EXPECT_EQ(runToEnd(s), lv::TRunOutcome::Failed);
+    EXPECT_NE(run.Detail().indexOf("a.jpg"), -1) << run.Detail().toStdString();
+    EXPECT_EQ(run.Location().toStdString(), "");
+}

@@ -1,0 +1,73 @@
+#include "platform/WorkerThread.h"
+
+#include "platform/Errors.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QMetaObject>
+
+namespace lv {
+
+TWorkerThread::TWorkerThread(QObject* parent) : QThread(parent) {}
+
+TWorkerThread::~TWorkerThread() {
+    StopAndWait();
+}
+
+void TWorkerThread::StopAndWait() {
+    // The worker may be blocked on a call into this thread: let such calls through, without
+    // running them (their owner may be going), until it has ended.
+    m_closing = true;
+    requestInterruption();
+    while (!wait(QDeadlineTimer(20)))
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
+void TWorkerThread::Synchronize(const std::function<void()>& call) {
+    if (m_closing)
+        return;
+    // A blocking queued call into the current thread would never return.
+    if (QThread::currentThread() == thread()) {
+        call();
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, &call] {
+            if (!m_closing)
+                call();
+        },
+        Qt::BlockingQueuedConnection);
+}
+
+std::string TWorkerThread::ErrorMessage() const {
+    std::lock_guard lock(m_errorMutex);
+    return m_errorMessage;
+}
+
+std::string TWorkerThread::ErrorUnit() const {
+    std::lock_guard lock(m_errorMutex);
+    return m_errorUnit;
+}
+
+int TWorkerThread::ErrorLine() const {
+    std::lock_guard lock(m_errorMutex);
+    return m_errorLine;
+}
+
+void TWorkerThread::SetError(const std::exception& e) {
+    const auto* failed = dynamic_cast<const EAssertionFailed*>(&e);
+    std::lock_guard lock(m_errorMutex);
+    m_errorMessage = e.what();
+    m_errorUnit = failed ? failed->unit() : std::string();
+    m_errorLine = failed ? failed->line() : 0;
+}
+
+void TWorkerThread::ClearError() {
+    std::lock_guard lock(m_errorMutex);
+    m_errorMessage.clear();
+    m_errorUnit.clear();
+    m_errorLine = 0;
+}
+
+} // namespace lv
