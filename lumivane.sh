@@ -7,6 +7,8 @@
 #   ./lumivane.sh demo       build, then render the bundled example project
 #   ./lumivane.sh bench      build, then run the benchmarks
 #   ./lumivane.sh render ARGS...   build, then run the headless renderer with ARGS
+#   ./lumivane.sh run [PROJECT]    build, then start the window
+#   ./lumivane.sh screenshots      build, then screenshots of the window under Xvfb (docs/)
 #   ./lumivane.sh format     reformat the sources with clang-format
 set -euo pipefail
 
@@ -76,11 +78,19 @@ render)
     build >/dev/null
     exec "$ROOT/build/release/app/cli/lumivane-render" "$@"
     ;;
+run)
+    build >/dev/null
+    exec "$ROOT/build/release/app/gui/lumivane" "$@"
+    ;;
+screenshots)
+    build
+    "$ROOT/tools/screenshots.sh" "$ROOT/build/release"
+    ;;
 format)
     git -C "$ROOT" ls-files '*.cpp' '*.h' | (cd "$ROOT" && xargs clang-format -i)
     ;;
 *)
-    sed -n '2,11p' "$0"
+    sed -n '2,13p' "$0"
     exit 2
     ;;
 esac

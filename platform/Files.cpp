@@ -63,7 +63,8 @@ bool FolderWritable(const std::string& folder) {
 std::string ResolvePath(const std::string& folder, const std::string& path) {
     if (path.empty() || folder.empty() || fs::u8path(path).is_absolute())
         return path;
-    return (fs::u8path(folder) / fs::u8path(path)).lexically_normal().string();
+    // Not normalised: "link/.." is not always the folder "link" stands in.
+    return (fs::u8path(folder) / fs::u8path(path)).string();
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

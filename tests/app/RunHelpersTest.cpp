@@ -47,7 +47,7 @@ TEST(RunHelpers, StartupLinesCaptionAndRememberedCodec) {
 
 TEST(RunHelpers, RelativePathsAreTakenAgainstTheirFolder) {
     EXPECT_EQ(lv::ResolvePath("/home/u/show/", "pics/a.jpg"), "/home/u/show/pics/a.jpg");
-    EXPECT_EQ(lv::ResolvePath("/home/u/show/", "../song.mp3"), "/home/u/song.mp3");
+    EXPECT_EQ(lv::ResolvePath("/home/u/show/", "../song.mp3"), "/home/u/show/../song.mp3");
     EXPECT_EQ(lv::ResolvePath("/home/u/show/", "/abs/b.bmp"), "/abs/b.bmp");
     EXPECT_EQ(lv::ResolvePath("/home/u/show/", ""), "");
     EXPECT_EQ(lv::ResolvePath("", "a.jpg"), "a.jpg");

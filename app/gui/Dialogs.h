@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+class QDialog;
+class QUrl;
+class QWidget;
+
+namespace lv {
+
+// A file dialog of a form, named as the form names it ("JOD", "JSD"...).
+struct TFileDialogSpec {
+    QString Name{};
+    QString Folder{};      // initial folder; empty for the dialog's own choice
+    QStringList Filters{}; // in Qt's syntax: "JPEG (*.jpeg *.jpg)"
+    QString DefaultSuffix{};
+    bool Multiple = false;         // open: several files may be chosen
+    bool ConfirmOverwrite = false; // save: ask before replacing a file
+};
+
+// Everything a form shows modally, behind one interface so that tests answer in place of a
+// user and never block in exec(). Every call runs on the user-interface thread.
+class TDialogs {
+public:
+    virtual ~TDialogs() = default;
+
+    // A plain box with one OK button, the program's title as caption.
+    virtual void Message(QWidget* parent, const QString& text) = 0;
+    // The application's error box (critical icon).
+    virtual void Error(QWidget* parent, const QString& text) = 0;
+    // Yes or No; true for Yes.
+    virtual bool Confirm(QWidget* parent, const QString& text) = 0;
+
+    // The files chosen; empty when cancelled.
+    virtual QStringList OpenFiles(QWidget* parent, const TFileDialogSpec& spec) = 0;
+    // The name chosen; empty when cancelled.
+    virtual QString SaveFile(QWidget* parent, const TFileDialogSpec& spec) = 0;
+
+    // Runs a form's own dialog modally; returns its result (QDialog::Accepted...).
+    virtual int Exec(QDialog& dialog) = 0;
+
+    // The first picture shown in the strip, 0 .. count - 5, or nothing when cancelled.
+    virtual std::optional<int> JumpTo(QWidget* parent, int count, int first) = 0;
+
+    // Opens a page or file with the desktop's default application.
+    virtual void OpenUrl(const QUrl& url) = 0;
+};
+
+// The real dialogs of the desktop.
+std::unique_ptr<TDialogs> CreateDesktopDialogs();
+
+} // namespace lv

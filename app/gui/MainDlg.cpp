@@ -1,0 +1,647 @@
+#include "app/gui/MainDlg.h"
+
+#include "Audio/DecoderLibraries.h"
+#include "Audio/Duration.h"
+#include "Common/BmpToAvi.h"
+#include "Common/FrameServer.h"
+#include "app/gui/AboutDlg.h"
+#include "app/gui/CodecConfigDlg.h"
+#include "app/gui/Dialogs.h"
+#include "app/gui/ExpertDlg.h"
+#include "app/gui/HelpPage.h"
+#include "app/gui/SettingsDlg.h"
+#include "app/gui/SideIcons.h"
+#include "app/run/CodecChoice.h"
+#include "app/run/RunSettings.h"
+#include "app/run/Soundtrack.h"
+#include "app/run/Startup.h"
+#include "log/KLog.h"
+#include "platform/Dib.h"
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Registry.h"
+#include "project/FolderOrder.h"
+#include "project/PictureFiles.h"
+#include "project/ProjectFile.h"
+
+#include "ui_MainDlg.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QMouseEvent>
+#include <QUrl>
+
+namespace lv {
+
+namespace {
+
+QString q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+std::string s(const QString& text) {
+    return text.toStdString();
+}
+
+// The preview is redrawn at most this often: the eye sees no more, and every frame's
+// progress call makes the encoder wait for this thread.
+constexpr int kPreviewIntervalMs = 40;
+
+constexpr int kThumbWidth = 100;
+constexpr int kThumbHeight = 75;
+
+} // namespace
+
+TMainDlg::TMainDlg(std::unique_ptr<TDialogs> dialogs, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::MainDlg>()), m_dialogs(std::move(dialogs)) {
+    ui->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    QFont strip = ui->prev_btn->font();
+    strip.setPixelSize(13);
+    strip.setBold(true);
+    ui->prev_btn->setFont(strip);
+    ui->next_btn->setFont(strip);
+    QFont counter = ui->thumbstats_lbl->font();
+    counter.setBold(true);
+    ui->thumbstats_lbl->setFont(counter);
+    for (int k = 0; k < int(m_slots.size()); ++k) {
+        auto* slot = new QLabel(ui->thumb_rct);
+        slot->setGeometry(k * 103 + 1, 1, kThumbWidth, kThumbHeight);
+        slot->setAlignment(Qt::AlignCenter);
+        slot->setCursor(Qt::PointingHandCursor);
+        slot->installEventFilter(this);
+        slot->hide();
+        m_slots[std::size_t(k)] = slot;
+    }
+    ui->dlcodecs_lbl->installEventFilter(this);
+    // The preview comes and goes without the layout moving around it.
+    QSizePolicy keep = ui->img->sizePolicy();
+    keep.setRetainSizeWhenHidden(true);
+    ui->img->setSizePolicy(keep);
+    ui->img->hide();
+
+    ui->settings_btn->setIcon(SettingsIcon());
+    ui->help_btn->setIcon(HelpIcon());
+    ui->about_btn->setIcon(AboutIcon());
+
+    ui->menu->setObjectName(QStringLiteral("menu"));
+    QAction* n4 = ui->Pictures1->insertSeparator(ui->Organize1);
+    n4->setObjectName(QStringLiteral("N4"));
+    QAction* n3 = ui->N1->insertSeparator(ui->About1);
+    n3->setObjectName(QStringLiteral("N3"));
+    // The separators the form file adds are unnamed: keep only the named ones.
+    for (QMenu* menu : {ui->Pictures1, ui->N1})
+        for (QAction* a : menu->actions())
+            if (a->isSeparator() && a->objectName().isEmpty())
+                menu->removeAction(a);
+
+    m_countPanel = new QLabel(this);
+    m_countPanel->setMinimumWidth(200);
+    m_statusPanel = new QLabel(this);
+    m_statusPanel->setMinimumWidth(50);
+    ui->StatusBar->addWidget(m_countPanel);
+    ui->StatusBar->addWidget(m_statusPanel, 1);
+    ui->StatusBar->setSizeGripEnabled(false);
+
+    connectHandlers();
+}
+
+TMainDlg::~TMainDlg() {
+    if (m_log)
+        m_log->Write("Closing...", llInfo);
+    // A job still running reads the lists: the run cancels it and waits before they go.
+    m_run.reset();
+    m_thumbServer.reset();
+}
+
+template <typename Handler> void TMainDlg::guarded(Handler handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        showError(e);
+    }
+}
+
+void TMainDlg::showError(const std::exception& e) {
+    m_dialogs->Error(this, q(ErrorWithLocation(e)));
+}
+
+void TMainDlg::message(const QString& text) {
+    m_dialogs->Message(this, text);
+}
+
+void TMainDlg::connectHandlers() {
+    auto on = [this](auto* sender, auto signal, void (TMainDlg::*handler)()) {
+        connect(sender, signal, this, [this, handler] { guarded([&] { (this->*handler)(); }); });
+    };
+    using B = QAbstractButton;
+    on(ui->sound_btn, &B::clicked, &TMainDlg::sound_btnClick);
+    on(ui->Select1, &QAction::triggered, &TMainDlg::sound_btnClick);
+    on(ui->resetaudio_btn, &B::clicked, &TMainDlg::resetaudio_btnClick);
+    on(ui->Remove1, &QAction::triggered, &TMainDlg::resetaudio_btnClick);
+    on(ui->out_btn, &B::clicked, &TMainDlg::out_btnClick);
+    on(ui->go_btn, &B::clicked, &TMainDlg::go_btnClick);
+    on(ui->cancel_btn, &B::clicked, &TMainDlg::cancel_btnClick);
+    on(ui->dynamics_chk, &B::clicked, &TMainDlg::dynamics_chkClick);
+    on(ui->matchaudio_btn, &B::clicked, &TMainDlg::matchaudio_btnClick);
+    on(ui->exp_btn, &B::clicked, &TMainDlg::exp_btnClick);
+    on(ui->codecconfig_btn, &B::clicked, &TMainDlg::codecconfig_btnClick);
+    on(ui->codecabout_btn, &B::clicked, &TMainDlg::codecabout_btnClick);
+    on(ui->settings_btn, &B::clicked, &TMainDlg::settings_btnClick);
+    on(ui->help_btn, &B::clicked, &TMainDlg::help_btnClick);
+    on(ui->Help1, &QAction::triggered, &TMainDlg::help_btnClick);
+    on(ui->about_btn, &B::clicked, &TMainDlg::about_btnClick);
+    on(ui->About1, &QAction::triggered, &TMainDlg::about_btnClick);
+    on(ui->Quit1, &QAction::triggered, &TMainDlg::Quit1Click);
+    on(ui->addphotos_btn, &B::clicked, &TMainDlg::addphotos_btnClick);
+    on(ui->Add1, &QAction::triggered, &TMainDlg::addphotos_btnClick);
+    on(ui->imgreset_btn, &B::clicked, &TMainDlg::imgreset_btnClick);
+    on(ui->reset1, &QAction::triggered, &TMainDlg::imgreset_btnClick);
+    on(ui->next_btn, &B::clicked, &TMainDlg::next_btnClick);
+    on(ui->prev_btn, &B::clicked, &TMainDlg::prev_btnClick);
+    on(ui->jump_btn, &B::clicked, &TMainDlg::jump_btnClick);
+    on(ui->organize_btn, &B::clicked, &TMainDlg::organize_btnClick);
+    on(ui->Organize1, &QAction::triggered, &TMainDlg::organize_btnClick);
+    on(ui->load_btn, &B::clicked, &TMainDlg::load_btnClick);
+    on(ui->Load1, &QAction::triggered, &TMainDlg::load_btnClick);
+    on(ui->save_btn, &B::clicked, &TMainDlg::save_btnClick);
+    on(ui->Save1, &QAction::triggered, &TMainDlg::save_btnClick);
+}
+
+bool TMainDlg::event(QEvent* e) {
+    if (e->type() == QEvent::WindowActivate)
+        guarded([this] { StartUp(); });
+    return QMainWindow::event(e);
+}
+
+void TMainDlg::showEvent(QShowEvent* e) {
+    guarded([this] { StartUp(); });
+    QMainWindow::showEvent(e);
+}
+
+void TMainDlg::StartUp() {
+    if (m_started)
+        return;
+    m_started = true;
+    const std::string executable = ProgramFolder() + "lumivane";
+    WriteRegString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessaro", "Lumivane", executable);
+    setWindowTitle(q(ProgramCaption()));
+
+    m_log = CreateProgramLog();
+    m_run = std::make_unique<TSlideshowRun>(m_pictures, m_log.get());
+    connect(m_run.get(), &TSlideshowRun::VideoProgress, this, &TMainDlg::videoProgress);
+    connect(m_run.get(), &TSlideshowRun::MuxProgress, this, &TMainDlg::muxProgress);
+    connect(m_run.get(), &TSlideshowRun::StatusChanged, m_statusPanel, &QLabel::setText);
+    connect(m_run.get(), &TSlideshowRun::PhaseChanged, this, [this](TRunPhase phase) {
+        if (phase == TRunPhase::Audio)
+            ui->img->hide();
+    });
+    connect(m_run.get(), &TSlideshowRun::Notice, this, &TMainDlg::message);
+    connect(m_run.get(), &TSlideshowRun::Finished, this, &TMainDlg::runFinished);
+
+    std::vector<std::string> codecs;
+    TBmpToAvi::ListCodecs(codecs);
+    for (const auto& line : codecs)
+        ui->codecs_cmb->addItem(q(line));
+    ui->codecs_cmb->setCurrentIndex(SelectCodecLine(codecs, ReadRegString("LastFCC")));
+
+    LogStartup(*m_log, executable, ProgramCaption());
+    for (const auto& lib : DecoderLibraries()->Statuses)
+        m_log->Write(lib.FileName + (lib.Available ? " loaded" : ": " + lib.Problem),
+                     lib.Available ? llVerbose : llInfo);
+
+    m_soundtrackDuration = 0;
+    m_thumbServer = std::make_unique<TFrameServer>(m_pictures.PicturePaths, nullptr, 1,
+                                                   kThumbHeight, kThumbWidth, false, false, false);
+    m_strip.Reset();
+
+    for (const auto& item : ResolutionItems())
+        ui->res_cmb->addItem(q(item));
+    ui->res_cmb->setCurrentIndex(kDefaultResolution);
+
+    EnableControls(true);
+    updatePictureCount();
+    // A fixed window: the size its layouts need with this platform's fonts.
+    setFixedSize(sizeHint());
+}
+
+void TMainDlg::EnableControls(bool on) {
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             ui->sound_btn,     ui->resetaudio_btn, ui->sound_txt,      ui->organize_btn,
+             ui->addphotos_btn, ui->imgreset_btn,   ui->load_btn,       ui->save_btn,
+             ui->dynamics_chk,  ui->FPS_txt,        ui->matchaudio_btn, ui->osd_chk,
+             ui->time_txt,      ui->xfade_chk,      ui->exp_btn,        ui->codecconfig_btn,
+             ui->codecs_cmb,    ui->res_cmb,        ui->go_btn,         ui->out_btn,
+             ui->out_txt})
+        w->setEnabled(on);
+    for (QAction* a :
+         {ui->Load1, ui->Save1, ui->Add1, ui->reset1, ui->Organize1, ui->Select1, ui->Remove1})
+        a->setEnabled(on);
+    // Without a soundtrack "Match audio" would only set the shortest time per picture.
+    ui->matchaudio_btn->setEnabled(on && m_soundtrackDuration > 0);
+    ui->cancel_btn->setEnabled(!on);
+}
+
+// --- soundtrack and output ---
+
+void TMainDlg::sound_btnClick() {
+    TFileDialogSpec spec{QStringLiteral("JODSound"),
+                         q(ReadRegString("AudioPath")),
+                         {QStringLiteral("MP3 files (*.mp3)")}};
+    const QStringList files = m_dialogs->OpenFiles(this, spec);
+    if (files.isEmpty())
+        return;
+    SetSoundtrackFile(s(files.front()));
+    WriteRegString("AudioPath", ExtractFilePath(s(files.front())));
+}
+
+void TMainDlg::SetSoundtrackFile(const std::string& path) {
+    const auto seconds = SoundtrackSeconds(path);
+    if (!seconds)
+        return;
+    ui->sound_txt->setText(q(path));
+    m_soundtrackDuration = *seconds;
+    ui->audioduration_lbl->setText(q(FormatDuration(*seconds)));
+    if (*seconds > 0)
+        ui->matchaudio_btn->setEnabled(true);
+}
+
+void TMainDlg::resetaudio_btnClick() {
+    ui->sound_txt->clear();
+    ui->audioduration_lbl->clear();
+    m_soundtrackDuration = 0;
+    ui->matchaudio_btn->setEnabled(false);
+}
+
+void TMainDlg::out_btnClick() {
+    TFileDialogSpec spec{QStringLiteral("JSD"),
+                         q(ReadRegString("OutPath")),
+                         {QStringLiteral("AVI Files (*.avi)")},
+                         QStringLiteral("avi")};
+    spec.ConfirmOverwrite = true;
+    const QString name = m_dialogs->SaveFile(this, spec);
+    if (name.isEmpty())
+        return;
+    ui->out_txt->setText(q(OutputFileName(s(name))));
+    WriteRegString("OutPath", ExtractFilePath(s(name)));
+}
+
+// --- the run ---
+
+TRunSettings TMainDlg::readSettings() const {
+    TRunSettings r;
+    r.TimePerPicture = ui->time_txt->value();
+    r.Fps = ui->FPS_txt->value();
+    r.Resolution = s(ui->res_cmb->currentText());
+    r.FourCC = ui->codecs_cmb->currentIndex() < 0 ? std::string()
+                                                  : FourCCOfLine(s(ui->codecs_cmb->currentText()));
+    r.DynamicPictures = ui->dynamics_chk->isChecked();
+    r.CrossFade = ui->xfade_chk->isChecked();
+    r.TextOverlay = ui->osd_chk->isChecked();
+    r.SingleFrame = !ui->dynamics_chk->isEnabled();
+    r.OutputFile = s(ui->out_txt->text());
+    r.SoundtrackFile = s(ui->sound_txt->text());
+    r.ProjectFile = m_projectFile;
+    return r;
+}
+
+void TMainDlg::go_btnClick() {
+    TRunSettings settings = readSettings();
+    auto showOptions = [&] {
+        // The rule of incompatible timing may have switched the options off.
+        ui->dynamics_chk->setChecked(settings.DynamicPictures);
+        ui->xfade_chk->setChecked(settings.CrossFade);
+        ui->osd_chk->setChecked(settings.TextOverlay);
+    };
+    try {
+        m_run->Start(settings);
+    } catch (const EAssertionFailed&) {
+        showOptions();
+        throw;
+    } catch (const Error& e) {
+        // The run's own refusals ("Empty picture list"...) are messages, not failures.
+        showOptions();
+        message(q(e.what()));
+        return;
+    }
+    showOptions();
+    m_previewUpdates = 0;
+    m_previewClock.invalidate();
+    ui->pb->setValue(0);
+    EnableControls(false);
+}
+
+void TMainDlg::cancel_btnClick() {
+    if (m_run && m_run->Running()) {
+        m_run->Cancel();
+        ui->cancel_btn->setEnabled(false);
+    }
+}
+
+void TMainDlg::videoProgress(int position, int total) {
+    ui->pb->setMaximum(total);
+    ui->pb->setValue(position);
+    const TDib* frame = m_run->CurrentFrame();
+    if (!frame)
+        return;
+    if (m_previewClock.isValid() && m_previewClock.elapsed() < kPreviewIntervalMs)
+        return;
+    m_previewClock.start();
+    DibToPreview(*frame, m_preview, ui->img->width(), ui->img->height());
+    ui->img->setPixmap(QPixmap::fromImage(m_preview));
+    ui->img->show();
+    ++m_previewUpdates;
+}
+
+void TMainDlg::muxProgress(int position, int max, const QString& text) {
+    ui->pb->setMaximum(max);
+    ui->pb->setValue(position);
+    ui->prog_lbl->setText(text);
+}
+
+void TMainDlg::runFinished(TRunOutcome outcome) {
+    ui->pb->setValue(0);
+    ui->prog_lbl->clear();
+    EnableControls(true);
+    if (m_closing)
+        return;
+    switch (outcome) {
+    case TRunOutcome::Done:
+        showDone(m_run->OutputFile());
+        break;
+    case TRunOutcome::Aborted:
+        message(m_run->Message());
+        break;
+    case TRunOutcome::Failed: {
+        QString text = m_run->Message();
+        if (!m_run->Detail().isEmpty())
+            text += "\n\n" + m_run->Detail();
+        if (!m_run->Location().isEmpty())
+            text += " (" + m_run->Location() + ")";
+        m_dialogs->Error(this, text);
+        break;
+    }
+    }
+}
+
+void TMainDlg::showDone(const std::string& video) {
+    message(QStringLiteral("Done !\n\n%1").arg(q(video)));
+}
+
+// --- options ---
+
+void TMainDlg::dynamics_chkClick() {
+    ui->FPS_txt->setValue(ui->dynamics_chk->isChecked() ? 25 : 15);
+}
+
+void TMainDlg::matchaudio_btnClick() {
+    const auto match = MatchAudio(m_soundtrackDuration, std::int64_t(m_pictures.Count()),
+                                  ui->xfade_chk->isChecked());
+    if (!match)
+        return;
+    ui->time_txt->setValue(match->TimePerPicture);
+    if (ui->time_txt->value() == ui->time_txt->minimum())
+        message(q(kMatchAudioTooShort));
+}
+
+void TMainDlg::exp_btnClick() {
+    TExpertDlg dialog(this);
+    dialog.SetSingleFrame(!ui->dynamics_chk->isEnabled());
+    if (m_dialogs->Exec(dialog) != QDialog::Accepted)
+        return;
+    const bool single = dialog.SingleFrame();
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->dynamics_chk, ui->xfade_chk, ui->osd_chk,
+                                                      ui->time_txt, ui->matchaudio_btn})
+        w->setEnabled(!single);
+}
+
+void TMainDlg::codecconfig_btnClick() {
+    if (ui->codecs_cmb->currentIndex() < 0)
+        return;
+    TBmpToAvi& writer = m_run->Writer();
+    writer.SetCodec(FourCCOfLine(s(ui->codecs_cmb->currentText())));
+    const auto settings = writer.Configure();
+    if (settings.empty()) {
+        message(QStringLiteral("This codec has no settings to configure."));
+        return;
+    }
+    TCodecConfigDlg dialog(ui->codecs_cmb->currentText(), settings, this);
+    if (m_dialogs->Exec(dialog) == QDialog::Accepted)
+        writer.StoreConfiguration(dialog.Settings());
+}
+
+void TMainDlg::codecabout_btnClick() {
+    if (ui->codecs_cmb->currentIndex() < 0)
+        return;
+    // A run may be using the writer: ask a compressor of its own.
+    TBmpToAvi about;
+    about.SetCodec(FourCCOfLine(s(ui->codecs_cmb->currentText())));
+    message(q(about.About()));
+}
+
+void TMainDlg::dlcodecs_btnClick() {
+    m_dialogs->OpenUrl(HelpPageUrl(QStringLiteral("codecs")));
+}
+
+void TMainDlg::settings_btnClick() {
+    TSettingsDlg dialog(this);
+    m_dialogs->Exec(dialog);
+}
+
+void TMainDlg::help_btnClick() {
+    m_dialogs->OpenUrl(HelpPageUrl());
+}
+
+void TMainDlg::about_btnClick() {
+    TAboutDlg dialog([this](const QUrl& url) { m_dialogs->OpenUrl(url); }, this);
+    m_dialogs->Exec(dialog);
+}
+
+void TMainDlg::Quit1Click() {
+    close();
+}
+
+void TMainDlg::closeEvent(QCloseEvent* e) {
+    if (m_run && m_run->Running()) {
+        // The job reads the lists and the writer: let it stop before anything goes.
+        m_closing = true;
+        QEventLoop loop;
+        connect(m_run.get(), &TSlideshowRun::Finished, &loop, &QEventLoop::quit);
+        m_run->Cancel();
+        if (m_run->Running())
+            loop.exec();
+    }
+    e->accept();
+}
+
+// --- the picture list and its strip ---
+
+void TMainDlg::addphotos_btnClick() {
+    TFileDialogSpec spec{QStringLiteral("JOD"),
+                         q(ReadRegString("PicsPath")),
+                         {QStringLiteral("JPEG (*.jpeg *.jpg)"), QStringLiteral("Bitmap (*.bmp)")}};
+    spec.Multiple = true;
+    std::vector<std::string> chosen;
+    for (const QString& file : m_dialogs->OpenFiles(this, spec))
+        chosen.push_back(s(file));
+    if (chosen.empty())
+        return;
+    const std::vector<std::string> ordered = SortByFolderOrder(chosen);
+    AddPictureFiles(ordered);
+    if (!ordered.empty())
+        WriteRegString("PicsPath", ExtractFilePath(ordered.front()));
+}
+
+void TMainDlg::AddPictureFiles(const std::vector<std::string>& entries) {
+    lv::AddPictureFiles(m_pictures, entries, m_log.get());
+    updatePictureCount();
+    refreshThumbs();
+}
+
+void TMainDlg::clearPictures() {
+    m_pictures.Clear();
+    m_strip.Reset();
+    refreshThumbs();
+}
+
+void TMainDlg::imgreset_btnClick() {
+    clearPictures();
+    ui->thumbstats_lbl->clear();
+    ui->img->hide();
+    updatePictureCount();
+}
+
+void TMainDlg::refreshThumbs() {
+    const int count = int(m_pictures.Count());
+    for (int k : m_strip.SlotsToRender(count)) {
+        const int index = m_strip.FirstThumb() + k;
+        QImage frame;
+        try {
+            m_thumbServer->RenderFrame(frame, index);
+        } catch (const Error& e) {
+            // An unusable picture shows an empty slot; the run reports it.
+            if (m_log)
+                m_log->Write(e.what(), llError);
+            frame = QImage(kThumbWidth, kThumbHeight, QImage::Format_RGB32);
+            frame.fill(Qt::darkGray);
+        }
+        m_strip.Set(k, index, QPixmap::fromImage(frame));
+    }
+    const int shown = m_strip.Last(count) - m_strip.FirstThumb() + 1;
+    for (int k = 0; k < int(m_slots.size()); ++k) {
+        m_slots[std::size_t(k)]->setPixmap(m_strip[k].Picture);
+        m_slots[std::size_t(k)]->setVisible(k < shown);
+    }
+    ui->thumbstats_lbl->setText(q(m_strip.Label(count)));
+    ui->thumbstats_lbl->setVisible(count > 0);
+}
+
+void TMainDlg::next_btnClick() {
+    if (m_strip.Next(int(m_pictures.Count())))
+        refreshThumbs();
+}
+
+void TMainDlg::prev_btnClick() {
+    if (m_strip.Prev(int(m_pictures.Count())))
+        refreshThumbs();
+}
+
+void TMainDlg::jump_btnClick() {
+    const int count = int(m_pictures.Count());
+    if (count < TThumbStrip<QPixmap>::kSlots + 1)
+        return;
+    if (const auto first = m_dialogs->JumpTo(this, count, m_strip.FirstThumb())) {
+        m_strip.JumpTo(*first, count);
+        refreshThumbs();
+    }
+}
+
+void TMainDlg::organize_btnClick() {
+    organize(-1);
+}
+
+void TMainDlg::organize(int /*preselected*/) {
+    // Reordering and captioning come with the organise dialog; until then the strip is
+    // simply drawn again, as after any edit.
+    message(QStringLiteral("Organizing pictures is not available in this version."));
+    m_strip.InvalidateAll();
+    m_strip.ClampTo(int(m_pictures.Count()));
+    refreshThumbs();
+    updatePictureCount();
+}
+
+void TMainDlg::updatePictureCount() {
+    m_countPanel->setText(QStringLiteral("%1 %2").arg(m_pictures.Count()).arg("pictures"));
+}
+
+bool TMainDlg::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(e)->button() == Qt::LeftButton) {
+        if (watched == ui->dlcodecs_lbl) {
+            guarded([this] { dlcodecs_btnClick(); });
+            return true;
+        }
+        for (int k = 0; k < int(m_slots.size()); ++k)
+            if (watched == m_slots[std::size_t(k)]) {
+                // Like the organise button, unavailable while a job runs.
+                if (ui->organize_btn->isEnabled() && m_strip[k].Tag >= 0)
+                    guarded([this, k] { organize(m_strip[k].Tag); });
+                return true;
+            }
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+// --- projects ---
+
+void TMainDlg::load_btnClick() {
+    TFileDialogSpec spec{
+        QStringLiteral("JOD_fl"), {}, {QStringLiteral("Lumivane Project (*.lmv)")}};
+    const QStringList files = m_dialogs->OpenFiles(this, spec);
+    if (!files.isEmpty())
+        LoadProjectFile(s(files.front()));
+}
+
+void TMainDlg::LoadProjectFile(const std::string& fileName) {
+    const TProject project = ReadProject(fileName); // a failed read leaves the window as it was
+    if (project.Output)
+        ui->out_txt->setText(q(ResolvePath(project.Folder, *project.Output)));
+    if (project.Sound) {
+        // A soundtrack that cannot be taken must not cost the user the project's pictures.
+        try {
+            SetSoundtrackFile(ResolvePath(project.Folder, *project.Sound));
+        } catch (const std::exception& e) {
+            showError(e);
+        }
+    }
+    imgreset_btnClick();
+    lv::AddPictureFiles(m_pictures, project.Entries, m_log.get(), project.Folder);
+    updatePictureCount();
+    refreshThumbs();
+    m_projectFile = fileName;
+}
+
+void TMainDlg::save_btnClick() {
+    TFileDialogSpec spec{
+        QStringLiteral("JSD_fl"), {}, {QStringLiteral("Lumivane Project (*.lmv)")}};
+    const QString chosen = m_dialogs->SaveFile(this, spec);
+    if (chosen.isEmpty())
+        return;
+    const std::string name = ProjectSaveName(s(chosen));
+    if (!FileExists(name) &&
+        !m_dialogs->Confirm(
+            this, QStringLiteral("%1\nThis file does not exist.\nCreate it?").arg(q(name))))
+        return;
+    SaveProjectFile(name);
+}
+
+std::string TMainDlg::SaveProjectFile(const std::string& fileName) {
+    const std::string saved =
+        SaveProject(fileName, m_pictures, s(ui->sound_txt->text()), s(ui->out_txt->text()));
+    m_projectFile = saved;
+    return saved;
+}
+
+} // namespace lv

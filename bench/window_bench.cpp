@@ -1,0 +1,152 @@
+// What the window costs a run: the same slideshow rendered by TSlideshowRun alone (as the
+// command line does) and through the main window on Qt's offscreen platform, progress bar
+// and live preview included. 8 photo-like pictures of 8 megapixels (texture and noise,
+// JPEG quality 90), 720x576, 25 fps, 3000 ms, pan, cross-fade and caption, XVID.
+//   window_bench [PICTURES]
+// Goal: the window adds under 5% to the run's time.
+#include "Common/PictureList.h"
+#include "app/gui/Dialogs.h"
+#include "app/gui/MainDlg.h"
+#include "app/run/SlideshowRun.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QEventLoop>
+#include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QUrl>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double since(Clock::time_point t) {
+    return std::chrono::duration<double>(Clock::now() - t).count();
+}
+
+// Smooth shapes under fine noise: decodes like a photo, unlike a bare gradient.
+void makePhoto(const std::string& path, int i) {
+    const int w = 3264, h = 2448;
+    QImage img(w, h, QImage::Format_RGB32);
+    QPainter p(&img);
+    p.fillRect(img.rect(), QColor::fromHsv((i * 41) % 360, 120, 170));
+    for (int k = 0; k < 60; ++k) {
+        p.setBrush(QColor::fromHsv((i * 53 + k * 29) % 360, 170, 220));
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(QPointF((k * 7919 + i * 131) % w, (k * 104729 + i * 71) % h), 80.0 + k % 300,
+                      60.0 + k % 200);
+    }
+    p.end();
+    std::uint32_t seed = 12345u + std::uint32_t(i);
+    for (int y = 0; y < h; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < w; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const int n = int(seed >> 27) - 16;
+            const QRgb c = line[x];
+            auto ch = [n](int v) { return std::clamp(v + n, 0, 255); };
+            line[x] = qRgb(ch(qRed(c)), ch(qGreen(c)), ch(qBlue(c)));
+        }
+    }
+    img.save(QString::fromStdString(path), "JPG", 90);
+}
+
+class SilentDialogs : public lv::TDialogs {
+    void Message(QWidget*, const QString&) override {}
+    void Error(QWidget*, const QString& t) override {
+        std::fprintf(stderr, "error: %s\n", qPrintable(t));
+    }
+    bool Confirm(QWidget*, const QString&) override { return false; }
+    QStringList OpenFiles(QWidget*, const lv::TFileDialogSpec&) override { return {}; }
+    QString SaveFile(QWidget*, const lv::TFileDialogSpec&) override { return {}; }
+    int Exec(QDialog&) override { return QDialog::Rejected; }
+    std::optional<int> JumpTo(QWidget*, int, int) override { return std::nullopt; }
+    void OpenUrl(const QUrl&) override {}
+};
+
+void waitFor(lv::TSlideshowRun& run) {
+    QEventLoop loop;
+    QObject::connect(&run, &lv::TSlideshowRun::Finished, &loop, &QEventLoop::quit);
+    if (run.Running())
+        loop.exec();
+}
+
+int g_frames = 0;
+
+double headless(const std::vector<std::string>& files, const std::string& out) {
+    lv::TPictureList pictures;
+    for (const auto& f : files)
+        pictures.Add(f);
+    lv::TSlideshowRun run(pictures, nullptr);
+    lv::TRunSettings s;
+    s.Resolution = "720x576";
+    s.Fps = 25;
+    s.FourCC = "XVID";
+    s.DynamicPictures = true;
+    s.OutputFile = out;
+    QObject::connect(&run, &lv::TSlideshowRun::VideoProgress,
+                     [](int, int total) { g_frames = total; });
+    const auto t = Clock::now();
+    run.Start(s);
+    waitFor(run);
+    return since(t);
+}
+
+double windowed(const std::vector<std::string>& files, const std::string& out, int& previews) {
+    lv::TMainDlg window(std::make_unique<SilentDialogs>());
+    window.show();
+    window.AddPictureFiles(files);
+    window.findChild<QLineEdit*>("out_txt")->setText(QString::fromStdString(out));
+    window.findChild<QComboBox*>("res_cmb")->setCurrentText("720x576");
+    window.findChild<QCheckBox*>("dynamics_chk")->click(); // 25 fps
+    const int codec =
+        window.findChild<QComboBox*>("codecs_cmb")->findText("XVID", Qt::MatchStartsWith);
+    window.findChild<QComboBox*>("codecs_cmb")->setCurrentIndex(codec);
+    const auto t = Clock::now();
+    window.findChild<QPushButton*>("go_btn")->click();
+    waitFor(*window.Run());
+    const double elapsed = since(t);
+    previews = window.PreviewUpdates();
+    return elapsed;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    const std::string dir = (std::filesystem::temp_directory_path() / "lumivane-window-bench");
+    std::filesystem::create_directories(dir);
+    setenv("LUMIVANE_SETTINGS_DIR", dir.c_str(), 1);
+    QApplication app(argc, argv);
+    const int count = argc > 1 ? std::atoi(argv[1]) : 8;
+    std::vector<std::string> files;
+    for (int i = 0; i < count; ++i) {
+        files.push_back(dir + "/photo" + std::to_string(i) + ".jpg");
+        if (!std::filesystem::exists(files.back()))
+            makePhoto(files.back(), i);
+    }
+    double bestHeadless = 1e9, bestWindow = 1e9;
+    int previews = 0;
+    for (int round = 0; round < 3; ++round) {
+        bestHeadless = std::min(bestHeadless, headless(files, dir + "/headless.avi"));
+        bestWindow = std::min(bestWindow, windowed(files, dir + "/window.avi", previews));
+    }
+    const int frames = g_frames;
+    std::printf("%d pictures, %d frames, best of 3\n", count, frames);
+    std::printf("run alone:        %.2f s (%.0f frames/s)\n", bestHeadless, frames / bestHeadless);
+    std::printf("run in the window: %.2f s (%.0f frames/s), %d preview pictures\n", bestWindow,
+                frames / bestWindow, previews);
+    std::printf("window / alone:   %.3f (goal: under 1.05)\n", bestWindow / bestHeadless);
+    std::filesystem::remove_all(dir);
+    return 0;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "app/gui/Dialogs.h"
+
+#include <QDialog>
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+
+namespace lvtest {
+
+// Answers the window's dialogs in place of a user and records what it was shown.
+class FakeDialogs : public lv::TDialogs {
+public:
+    QStringList messages, errors, confirmations;
+    QList<lv::TFileDialogSpec> fileDialogs;
+    QList<QStringList> openAnswers; // one answer per OpenFiles, in order; empty: cancelled
+    QStringList saveAnswers;
+    bool confirmAnswer = true;
+    std::function<int(QDialog&)> exec = [](QDialog&) { return int(QDialog::Rejected); };
+    std::optional<int> jumpAnswer;
+    QList<QUrl> urls;
+
+    void Message(QWidget*, const QString& text) override { messages << text; }
+    void Error(QWidget*, const QString& text) override { errors << text; }
+    bool Confirm(QWidget*, const QString& text) override {
+        confirmations << text;
+        return confirmAnswer;
+    }
+    QStringList OpenFiles(QWidget*, const lv::TFileDialogSpec& spec) override {
+        fileDialogs << spec;
+        return openAnswers.isEmpty() ? QStringList() : openAnswers.takeFirst();
+    }
+    QString SaveFile(QWidget*, const lv::TFileDialogSpec& spec) override {
+        fileDialogs << spec;
+        return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
+    }
+    int Exec(QDialog& dialog) override { return exec(dialog); }
+    std::optional<int> JumpTo(QWidget*, int, int) override { return jumpAnswer; }
+    void OpenUrl(const QUrl& url) override { urls << url; }
+};
+
+} // namespace lvtest

@@ -1,0 +1,542 @@
+#include "app/gui/MainDlg.h"
+
+#include "FakeDialogs.h"
+#include "log/KLog.h"
+#include "platform/Files.h"
+#include "platform/Registry.h"
+
+#include "support/Ffprobe.h"
+#include "support/Pictures.h"
+#include "support/Sounds.h"
+#include "support/TempDir.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
+#include <QToolButton>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+using lvtest::FakeDialogs;
+
+namespace {
+
+// A started window with fake dialogs, and a folder of pictures.
+struct Window {
+    lvtest::TempDir dir;
+    FakeDialogs* dialogs;
+    std::unique_ptr<lv::TMainDlg> dlg;
+
+    Window() {
+        auto fake = std::make_unique<FakeDialogs>();
+        dialogs = fake.get();
+        dlg = std::make_unique<lv::TMainDlg>(std::move(fake));
+        dlg->show();
+    }
+    template <typename T = QWidget> T* get(const char* name) const {
+        T* w = dlg->findChild<T*>(QString::fromLatin1(name));
+        if (!w)
+            qFatal("no %s", name);
+        return w;
+    }
+    void click(const char* name) { QTest::mouseClick(get<QAbstractButton>(name), Qt::LeftButton); }
+    // Pictures a.jpg, b.bmp, c.jpg... of 160 x 120.
+    std::vector<std::string> pictures(int count) {
+        std::vector<std::string> files;
+        for (int i = 0; i < count; ++i) {
+            const bool bmp = i % 2;
+            const std::string name = std::string(1, char('a' + i)) + (bmp ? ".bmp" : ".jpg");
+            lvtest::savePicture(lvtest::detailedImage(160, 120), dir.file(name),
+                                bmp ? "BMP" : "JPG");
+            files.push_back(dir.file(name));
+        }
+        return files;
+    }
+    QString countPanel() const {
+        return dlg->findChild<QStatusBar*>("StatusBar")->findChildren<QLabel*>().at(0)->text();
+    }
+    QString statusPanel() const {
+        return dlg->findChild<QStatusBar*>("StatusBar")->findChildren<QLabel*>().at(1)->text();
+    }
+    bool runToEnd() {
+        QSignalSpy finished(dlg->Run(), &lv::TSlideshowRun::Finished);
+        return finished.wait(120000);
+    }
+};
+
+QString caption(QObject* o) {
+    if (auto* g = qobject_cast<QGroupBox*>(o))
+        return g->title();
+    if (auto* b = qobject_cast<QAbstractButton*>(o))
+        return b->text();
+    if (auto* l = qobject_cast<QLabel*>(o))
+        return l->text();
+    if (auto* a = qobject_cast<QAction*>(o))
+        return a->text();
+    if (auto* m = qobject_cast<QMenu*>(o))
+        return m->title();
+    return QString();
+}
+
+// Push buttons have a minimum width of the style's own, so they are measured by the area
+// their text is drawn in; the other controls by what their layout needs to show it.
+bool fitsCaption(QWidget* w, const QString& text) {
+    if (qobject_cast<QPushButton*>(w)) {
+        QStyleOptionButton option;
+        option.initFrom(w);
+        option.text = text;
+        const QRect area = w->style()->subElementRect(QStyle::SE_PushButtonContents, &option, w);
+        return w->fontMetrics().horizontalAdvance(text) <= area.width();
+    }
+    return w->width() >= w->minimumSizeHint().width();
+}
+
+} // namespace
+
+class MainDlgTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<Window> m_window;
+private Q_SLOTS:
+    void cleanupTestCase() { m_window.reset(); }
+
+    void initTestCase() {
+        qputenv("LUMIVANE_SETTINGS_DIR", QByteArray(LUMIVANE_BINARY_DIR "/test-settings-gui"));
+        lv::WriteRegString("LastFCC", "");
+    }
+
+    void namesAndCaptions_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        const char* rows[][2] = {{"photo_grp", "Photos"},
+                                 {"sound_grp", "Soundtrack"},
+                                 {"video_grp", "Video Compression"},
+                                 {"out_grp", "Output"},
+                                 {"options_grp", "Options"},
+                                 {"modes_pnl", ""},
+                                 {"thumb_rct", ""},
+                                 {"thumbstats_lbl", ""},
+                                 {"addphotos_btn", "Add Files"},
+                                 {"imgreset_btn", "Reset"},
+                                 {"prev_btn", "<"},
+                                 {"next_btn", ">"},
+                                 {"jump_btn", "Jump to...."},
+                                 {"organize_btn", "Organize"},
+                                 {"load_btn", "Load"},
+                                 {"save_btn", "Save"},
+                                 {"sound_txt", ""},
+                                 {"sound_btn", "Browse"},
+                                 {"resetaudio_btn", "Reset"},
+                                 {"audioduration_lbl", ""},
+                                 {"codecs_grp", "Codecs"},
+                                 {"codecs_cmb", ""},
+                                 {"codecconfig_btn", "Codec Configuration"},
+                                 {"codecabout_btn", "About"},
+                                 {"dlcodecs_lbl", "Download More Codecs"},
+                                 {"res_grp", "Resolution"},
+                                 {"res_cmb", ""},
+                                 {"dynamics_chk", "Enable dynamic pictures"},
+                                 {"xfade_chk", "Enable Cross-Fading"},
+                                 {"osd_chk", "Enable \"On Video Text Insertion\""},
+                                 {"exp_btn", "Expert"},
+                                 {"time_lbl", "Time per picture (ms) :"},
+                                 {"time_txt", ""},
+                                 {"matchaudio_btn", "Match audio"},
+                                 {"fps_lbl", "Fps :"},
+                                 {"FPS_txt", ""},
+                                 {"out_txt", ""},
+                                 {"out_btn", "Browse"},
+                                 {"prog_lbl", ""},
+                                 {"pb", ""},
+                                 {"go_btn", "Go !"},
+                                 {"cancel_btn", "Cancel"},
+                                 {"preview_grp", "Preview"},
+                                 {"img", ""},
+                                 {"Shape1", ""},
+                                 {"settings_btn", "Settings"},
+                                 {"help_btn", "Help"},
+                                 {"about_btn", "About..."},
+                                 {"StatusBar", ""},
+                                 {"menu", ""},
+                                 {"File1", "File"},
+                                 {"Load1", "Load"},
+                                 {"Save1", "Save"},
+                                 {"Quit1", "Quit"},
+                                 {"Pictures1", "Pictures"},
+                                 {"Add1", "Add"},
+                                 {"reset1", "Reset"},
+                                 {"N4", ""},
+                                 {"Organize1", "Organize"},
+                                 {"Sound1", "Sound"},
+                                 {"Select1", "Add"},
+                                 {"Remove1", "Remove"},
+                                 {"N1", "?"},
+                                 {"Help1", "Help"},
+                                 {"N3", ""},
+                                 {"About1", "About"}};
+        for (const auto& row : rows)
+            QTest::newRow(row[0]) << QString(row[0]) << QString(row[1]);
+    }
+    void namesAndCaptions() {
+        if (!m_window)
+            m_window = std::make_unique<Window>();
+        Window& w = *m_window;
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QObject* o = w.dlg->findChild<QObject*>(name);
+        QVERIFY2(o, qPrintable(name + " is missing"));
+        QCOMPARE(caption(o), text);
+        if (auto* widget = qobject_cast<QWidget*>(o);
+            widget && !text.isEmpty() && widget->isVisible())
+            QVERIFY2(fitsCaption(widget, text),
+                     qPrintable(QStringLiteral("%1 cuts its caption off: %2 of %3 pixels")
+                                    .arg(name)
+                                    .arg(widget->width())
+                                    .arg(widget->sizeHint().width())));
+    }
+
+    void formIsFixedAndStartsWithItsDefaults() {
+        Window w;
+        QCOMPARE(w.dlg->objectName(), QString("MainDlg"));
+        QVERIFY(w.dlg->windowTitle().startsWith("Lumivane v"));
+        QCOMPARE(w.dlg->minimumSize(), w.dlg->maximumSize());
+        QVERIFY(!(w.dlg->windowFlags() & Qt::WindowMaximizeButtonHint));
+        auto* res = w.get<QComboBox>("res_cmb");
+        QCOMPARE(res->count(), 5);
+        QCOMPARE(res->itemText(2), QString("720x576"));
+        QCOMPARE(res->currentText(), QString("640x480"));
+        QVERIFY(w.get<QComboBox>("codecs_cmb")->currentText().startsWith("XVID"));
+        QCOMPARE(w.get<QSpinBox>("time_txt")->value(), 3000);
+        QCOMPARE(w.get<QSpinBox>("FPS_txt")->value(), 15);
+        QVERIFY(!w.get("matchaudio_btn")->isEnabled());
+        QVERIFY(!w.get("cancel_btn")->isEnabled());
+        QCOMPARE(w.countPanel(), QString("0 pictures"));
+        // The first log lines of a start.
+        const auto lines = w.dlg->Log()->Lines();
+        QVERIFY(std::find(lines.begin(), lines.end(), "Info\tStarting") != lines.end());
+        QCOMPARE(QString::fromStdString(
+                     lv::ReadRegString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessaro", "Lumivane")),
+                 QString::fromStdString(lv::ProgramFolder() + "lumivane"));
+    }
+
+    void enableControlsTouchesExactlyTheEditingControls() {
+        Window w;
+        const QStringList editing = {
+            "sound_btn",       "resetaudio_btn", "sound_txt", "organize_btn", "addphotos_btn",
+            "imgreset_btn",    "load_btn",       "save_btn",  "dynamics_chk", "FPS_txt",
+            "matchaudio_btn",  "osd_chk",        "time_txt",  "xfade_chk",    "exp_btn",
+            "codecconfig_btn", "codecs_cmb",     "res_cmb",   "go_btn",       "out_btn",
+            "out_txt"};
+        const QStringList commands = {"Load1",     "Save1",   "Add1",   "reset1",
+                                      "Organize1", "Select1", "Remove1"};
+        w.dlg->EnableControls(false);
+        // Every named control of the form other than these stays usable (the strip's
+        // buttons, the codec's About, the side panel...).
+        for (QWidget* widget : w.dlg->findChildren<QWidget*>()) {
+            const QString name = widget->objectName();
+            if (name.isEmpty() || name.startsWith("qt_") || widget->isWindow())
+                continue;
+            QVERIFY2(widget->isEnabled() == !editing.contains(name), qPrintable(name));
+        }
+        QVERIFY(w.get("cancel_btn")->isEnabled());
+        for (QAction* a : w.dlg->findChildren<QAction*>())
+            if (!a->objectName().isEmpty())
+                QVERIFY2(a->isEnabled() == !commands.contains(a->objectName()),
+                         qPrintable(a->objectName()));
+        w.dlg->EnableControls(true);
+        for (const QString& name : editing)
+            QVERIFY2(w.get(qPrintable(name))->isEnabled() != (name == "matchaudio_btn"),
+                     qPrintable(name + " (Match audio needs a soundtrack)"));
+        QVERIFY(!w.get("cancel_btn")->isEnabled());
+    }
+
+    void optionsFollowTheirRules() {
+        Window w;
+        auto* fps = w.get<QSpinBox>("FPS_txt");
+        auto* time = w.get<QSpinBox>("time_txt");
+        fps->setValue(42);
+        w.click("dynamics_chk");
+        QCOMPARE(fps->value(), 25);
+        fps->setValue(7);
+        w.click("dynamics_chk");
+        QCOMPARE(fps->value(), 15);
+        // Typed values: nearest, ties to even, then into the limits.
+        const struct {
+            QSpinBox* box;
+            const char* typed;
+            int value;
+        } typed[] = {{fps, "2.5", 2}, {fps, "3.5", 4}, {fps, "99", 60}, {time, "55", 100}};
+        for (const auto& t : typed) {
+            t.box->findChild<QLineEdit*>()->selectAll();
+            QTest::keyClicks(t.box, t.typed);
+            QTest::keyClick(t.box, Qt::Key_Enter);
+            QCOMPARE(t.box->value(), t.value);
+        }
+
+        // Expert: "Ok" with single frame mode disables the timing controls; cancel changes
+        // nothing; the end of a run would enable them again.
+        w.dialogs->exec = [](QDialog& d) {
+            d.findChild<QCheckBox*>("sng_chk")->setChecked(true);
+            return int(QDialog::Accepted);
+        };
+        w.click("exp_btn");
+        for (const char* name :
+             {"dynamics_chk", "xfade_chk", "osd_chk", "time_txt", "matchaudio_btn"})
+            QVERIFY2(!w.get(name)->isEnabled(), name);
+        QVERIFY(w.get<QCheckBox>("xfade_chk")->isChecked());
+        w.dialogs->exec = [](QDialog& d) {
+            if (!d.findChild<QCheckBox*>("sng_chk")->isChecked())
+                qFatal("the dialog must show the current mode");
+            d.findChild<QCheckBox*>("sng_chk")->setChecked(false);
+            return int(QDialog::Rejected);
+        };
+        w.click("exp_btn");
+        QVERIFY(!w.get("dynamics_chk")->isEnabled());
+        w.dlg->EnableControls(true);
+        QVERIFY(w.get("dynamics_chk")->isEnabled());
+    }
+
+    void matchAudioSpreadsTheSoundtrackOverThePictures() {
+        Window w;
+        const std::string song =
+            lvtest::makeMp3(w.dir.path().string(), "song", {"-b", "32"}, 22050, 1, 60.0);
+        w.dlg->SetSoundtrackFile(song);
+        QCOMPARE(w.get<QLineEdit>("sound_txt")->text(), QString::fromStdString(song));
+        QCOMPARE(w.get<QLabel>("audioduration_lbl")->text(), QString("1:00"));
+        QVERIFY(w.get("matchaudio_btn")->isEnabled());
+        const std::string picture = w.pictures(1).front();
+        w.dlg->AddPictureFiles(std::vector<std::string>(10, picture));
+        auto* time = w.get<QSpinBox>("time_txt");
+        w.click("matchaudio_btn");
+        QCOMPARE(time->value(), 4615);
+        w.get<QCheckBox>("xfade_chk")->setChecked(false);
+        w.click("matchaudio_btn");
+        QCOMPARE(time->value(), 6000);
+        QVERIFY(w.dialogs->messages.isEmpty());
+        w.dlg->AddPictureFiles(std::vector<std::string>(990, picture));
+        w.click("matchaudio_btn");
+        QCOMPARE(time->value(), 100);
+        QCOMPARE(w.dialogs->messages,
+                 QStringList{"Soundtrack too short or too many picture loaded. Using minimal "
+                             "picture duration."});
+        // A file no reader takes keeps the soundtrack; Reset forgets it.
+        std::ofstream(w.dir.file("notes.txt")) << "text";
+        w.dlg->SetSoundtrackFile(w.dir.file("notes.txt"));
+        QCOMPARE(w.get<QLineEdit>("sound_txt")->text(), QString::fromStdString(song));
+        w.click("resetaudio_btn");
+        QVERIFY(w.get<QLineEdit>("sound_txt")->text().isEmpty());
+        QVERIFY(w.get<QLabel>("audioduration_lbl")->text().isEmpty());
+        QVERIFY(!w.get("matchaudio_btn")->isEnabled());
+        QCOMPARE(w.dlg->SoundtrackDuration(), 0);
+    }
+
+    void picturesComeInFolderOrderAndTheStripFollows() {
+        Window w;
+        const auto files = w.pictures(7);
+        // Chosen c, a, b in the dialog: added in the folder's order.
+        w.dialogs->openAnswers << QStringList{QString::fromStdString(files[2]),
+                                              QString::fromStdString(files[0]),
+                                              QString::fromStdString(files[1])};
+        w.click("addphotos_btn");
+        QCOMPARE(w.dialogs->fileDialogs.back().Name, QString("JOD"));
+        QVERIFY(w.dialogs->fileDialogs.back().Multiple);
+        const auto& paths = w.dlg->Pictures().PicturePaths.Items();
+        QCOMPARE(paths, (std::vector<std::string>{files[0], files[1], files[2]}));
+        QCOMPARE(QString::fromStdString(lv::ReadRegString("PicsPath")),
+                 QString::fromStdString(w.dir.path().string() + "/"));
+        QCOMPARE(w.get<QLabel>("thumbstats_lbl")->text(), QString("1 - 3 / 3"));
+        auto slots = w.get("thumb_rct")->findChildren<QLabel*>();
+        QCOMPARE(slots.size(), 5);
+        QVERIFY(slots[2]->isVisible() && !slots[3]->isVisible());
+        QVERIFY(!slots[0]->pixmap().isNull());
+        w.click("next_btn");
+        QCOMPARE(w.get<QLabel>("thumbstats_lbl")->text(), QString("1 - 3 / 3"));
+
+        // Texts after a TAB; other extensions and missing files are logged, not added.
+        lvtest::savePicture(lvtest::solidImage(8, 8, 0xFF00FF00u), w.dir.file("x.JPG"), "JPG");
+        lvtest::savePicture(lvtest::solidImage(8, 8, 0xFF00FF00u), w.dir.file("y.Jpeg"), "JPG");
+        std::ofstream(w.dir.file("c.gif")) << "gif";
+        w.dlg->AddPictureFiles({files[3] + "\tHello\tWorld", w.dir.file("x.JPG"),
+                                w.dir.file("y.Jpeg"), w.dir.file("c.gif"), w.dir.file("none.jpg"),
+                                files[4], files[5], files[6]});
+        QCOMPARE(int(w.dlg->Pictures().Count()), 9);
+        QCOMPARE(w.dlg->Pictures().PictureTexts[3], std::string("Hello\tWorld"));
+        QCOMPARE(w.countPanel(), QString("9 pictures"));
+        const auto log = w.dlg->Log()->Lines();
+        QVERIFY(std::find(log.begin(), log.end(),
+                          "Error\tFile not supported : " + w.dir.file("c.gif")) != log.end());
+        QVERIFY(std::find(log.begin(), log.end(),
+                          "Error\tFile not found : " + w.dir.file("none.jpg")) != log.end());
+
+        // Nine pictures: ">" moves by one up to 9 - 5, "<" back; a jump goes anywhere.
+        for (int i = 0; i < 6; ++i)
+            w.click("next_btn");
+        QCOMPARE(w.get<QLabel>("thumbstats_lbl")->text(), QString("5 - 9 / 9"));
+        w.click("prev_btn");
+        QCOMPARE(w.get<QLabel>("thumbstats_lbl")->text(), QString("4 - 8 / 9"));
+        w.dialogs->jumpAnswer = 1;
+        w.click("jump_btn");
+        QCOMPARE(w.get<QLabel>("thumbstats_lbl")->text(), QString("2 - 6 / 9"));
+
+        w.click("imgreset_btn");
+        QCOMPARE(w.countPanel(), QString("0 pictures"));
+        QVERIFY(!w.get("thumbstats_lbl")->isVisible());
+        QVERIFY(!slots[0]->isVisible());
+    }
+
+    void projectsSaveAndLoadThroughTheWindow() {
+        Window w;
+        const auto files = w.pictures(2);
+        w.dlg->AddPictureFiles({files[0], files[1] + "\tSecond"});
+        w.dialogs->saveAnswers << QString::fromStdString(w.dir.file("show.AVI"));
+        w.click("out_btn");
+        QCOMPARE(w.get<QLineEdit>("out_txt")->text(),
+                 QString::fromStdString(w.dir.file("show.AVI.avi")));
+        QCOMPARE(w.dialogs->fileDialogs.back().DefaultSuffix, QString("avi"));
+
+        // A new project file is created only once the user agrees.
+        w.dialogs->confirmAnswer = false;
+        w.dialogs->saveAnswers << QString::fromStdString(w.dir.file("show"));
+        w.click("save_btn");
+        QVERIFY(!lv::FileExists(w.dir.file("show.lmv")));
+        QCOMPARE(w.dialogs->confirmations.size(), 1);
+        w.dialogs->confirmAnswer = true;
+        w.dialogs->saveAnswers << QString::fromStdString(w.dir.file("show"));
+        w.click("save_btn");
+        std::ifstream in(w.dir.file("show.lmv"), std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        QCOMPARE(QString::fromStdString(text),
+                 QString::fromStdString(";Sound=\r\n;Output=" + w.dir.file("show.AVI.avi") +
+                                        "\r\n" + files[0] + "\r\n" + files[1] + "\tSecond\r\n"));
+        // An existing file is replaced without a question.
+        w.dialogs->saveAnswers << QString::fromStdString(w.dir.file("show.lmv"));
+        w.click("save_btn");
+        QCOMPARE(w.dialogs->confirmations.size(), 2);
+
+        Window other;
+        other.dialogs->openAnswers << QStringList{QString::fromStdString(w.dir.file("show.lmv"))};
+        other.click("load_btn");
+        QCOMPARE(other.dlg->Pictures().PicturePaths.Items(),
+                 w.dlg->Pictures().PicturePaths.Items());
+        QCOMPARE(other.dlg->Pictures().PictureTexts[1], std::string("Second"));
+        QCOMPARE(other.get<QLineEdit>("out_txt")->text(),
+                 QString::fromStdString(w.dir.file("show.AVI.avi")));
+        QCOMPARE(other.countPanel(), QString("2 pictures"));
+        QVERIFY(other.dialogs->errors.isEmpty());
+    }
+
+    void aRunDrivenLikeAUserReachesTheDoneStep() {
+        Window w;
+        w.click("go_btn");
+        QCOMPARE(w.dialogs->messages, QStringList{"Empty picture list"});
+        w.dlg->AddPictureFiles(w.pictures(2));
+        w.click("go_btn");
+        QCOMPARE(w.dialogs->messages.back(), QString("Invalid output file"));
+        QVERIFY(w.get("go_btn")->isEnabled());
+
+        const std::string song =
+            lvtest::makeMp3(w.dir.path().string(), "song", {"-b", "128"}, 44100, 2, 2.0);
+        w.dialogs->openAnswers << QStringList{QString::fromStdString(song)};
+        w.click("sound_btn");
+        w.dialogs->saveAnswers << QString::fromStdString(w.dir.file("show.avi"));
+        w.click("out_btn");
+        w.get<QSpinBox>("time_txt")->setValue(2000); // 15 fps x 2000 ms: just enough
+        w.click("go_btn");
+        QVERIFY(!w.get("go_btn")->isEnabled());
+        QVERIFY(w.get("cancel_btn")->isEnabled());
+        QVERIFY(w.get("jump_btn")->isEnabled());
+        QCOMPARE(w.statusPanel(), QString("Processing Video"));
+        QVERIFY(w.runToEnd());
+        QVERIFY2(w.dialogs->errors.isEmpty(), qPrintable(w.dialogs->errors.join("\n")));
+        QVERIFY(w.dialogs->messages.back().startsWith("Done !"));
+        QVERIFY(w.dlg->PreviewUpdates() > 0);
+        QVERIFY(!w.get<QLabel>("img")->pixmap().isNull());
+        QVERIFY(w.get("go_btn")->isEnabled());
+        QCOMPARE(w.get<QProgressBar>("pb")->value(), 0);
+        QVERIFY(!lv::FileExists(w.dir.file("temp.avi")));
+        const auto streams = lvtest::probeStreams(w.dir.file("show.avi"));
+        QCOMPARE(int(streams.size()), 2);
+        QCOMPARE(QString::fromStdString(streams[0].codecTagString), QString("XVID"));
+        QCOMPARE(QString::fromStdString(streams[1].codecTag), QString("0x0055"));
+        QCOMPARE(QString::fromStdString(lv::ReadRegString("LastFCC")), QString("XVID"));
+        QVERIFY(w.get<QCheckBox>("xfade_chk")->isChecked());
+
+        // A soundtrack deleted since it was chosen counts as none. 15 fps x 1900 ms leaves
+        // no room for the options: off, with the message.
+        std::filesystem::remove(song);
+        w.get<QSpinBox>("time_txt")->setValue(1900);
+        w.dialogs->messages.clear();
+        w.click("go_btn");
+        QVERIFY(w.runToEnd());
+        QCOMPARE(w.dialogs->messages.size(), 2);
+        QCOMPARE(w.dialogs->messages[0],
+                 QString("Visual options disabled due to incompatible temporal settings"));
+        QVERIFY(w.dialogs->messages[1].startsWith("Done !"));
+        QVERIFY(!w.get<QCheckBox>("xfade_chk")->isChecked());
+        QVERIFY(!w.get<QCheckBox>("osd_chk")->isChecked());
+        QCOMPARE(int(lvtest::probeStreams(w.dir.file("show.avi")).size()), 1);
+
+        // Single-frame mode at 1 fps: the rule still applies to the checked (disabled)
+        // options, and the end of the run ends the mode.
+        w.get<QCheckBox>("xfade_chk")->setChecked(true);
+        w.get<QSpinBox>("FPS_txt")->setValue(1);
+        w.get<QSpinBox>("time_txt")->setValue(3000);
+        w.dialogs->exec = [](QDialog& d) {
+            d.findChild<QCheckBox*>("sng_chk")->setChecked(true);
+            return int(QDialog::Accepted);
+        };
+        w.click("exp_btn");
+        w.dialogs->messages.clear();
+        w.click("go_btn");
+        QVERIFY(w.runToEnd());
+        QCOMPARE(w.dialogs->messages.size(), 2);
+        QVERIFY(!w.get<QCheckBox>("xfade_chk")->isChecked());
+        QVERIFY(w.get("dynamics_chk")->isEnabled());
+        QCOMPARE(lvtest::probeStreams(w.dir.file("show.avi")).at(0).packets, 2LL);
+    }
+
+    void cancelAndCloseDuringARun() {
+        Window w;
+        w.dlg->AddPictureFiles(w.pictures(3));
+        w.dialogs->saveAnswers << QString::fromStdString(w.dir.file("long.avi"));
+        w.click("out_btn");
+        w.get<QComboBox>("res_cmb")->setCurrentText("720x576");
+        w.get<QSpinBox>("time_txt")->setValue(60000);
+        QSignalSpy progress(w.dlg->Run(), &lv::TSlideshowRun::VideoProgress);
+        w.click("go_btn");
+        QVERIFY(progress.wait(30000));
+        // A thumbnail opens nothing while a job runs.
+        QTest::mouseClick(w.get("thumb_rct")->findChildren<QLabel*>().at(0), Qt::LeftButton);
+        QVERIFY(w.dialogs->messages.isEmpty());
+        w.click("cancel_btn");
+        QVERIFY(!w.get("cancel_btn")->isEnabled());
+        QVERIFY(w.runToEnd());
+        QCOMPARE(w.dialogs->messages.back(), QString("Aborted by user."));
+        QVERIFY(w.get("go_btn")->isEnabled());
+        QCOMPARE(w.statusPanel(), QString());
+
+        // Closing the window mid-run stops the job before the lists go.
+        w.click("go_btn");
+        QVERIFY(progress.wait(30000));
+        QVERIFY(w.dlg->Run()->Running());
+        w.dlg->close();
+        QVERIFY(!w.dlg->Run()->Running());
+        w.dlg.reset();
+    }
+};
+
+QTEST_MAIN(MainDlgTest)
+#include "MainDlgTest.moc"

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Starts the real window under Xvfb with the example project and writes screenshots:
+# docs/window-idle.png and docs/window-running.png (a run with its preview).
+# Usage: tools/screenshots.sh BUILD_DIR [FOLDER]
+set -euo pipefail
+build=${1:?build dir}
+root=$(cd "$(dirname "$0")/.." && pwd)
+folder=$(realpath -m "${2:-$root/docs}")
+mkdir -p "$folder"
+xvfb-run -a -s "-screen 0 1280x800x24" \
+    "$build/tools/screenshots/lumivane-screenshots" "$root/examples/example.lmv" "$folder"

@@ -1,0 +1,80 @@
+// lumivane-screenshots PROJECT FOLDER: opens the real window on the display it is given
+// (Xvfb in tools/screenshots.sh), loads PROJECT and writes FOLDER/window-idle.png, then
+// starts a run and writes FOLDER/window-running.png while the preview shows its frames.
+#include "Audio/DecoderLibraries.h"
+#include "app/gui/Application.h"
+#include "app/gui/Dialogs.h"
+#include "app/gui/MainDlg.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTimer>
+#include <QUrl>
+
+#include <cstdio>
+
+namespace {
+
+// Never blocks: whatever the window would show modally is printed instead.
+class PrintingDialogs : public lv::TDialogs {
+    void Message(QWidget*, const QString& t) override { say(t); }
+    void Error(QWidget*, const QString& t) override { say("error: " + t); }
+    bool Confirm(QWidget*, const QString& t) override {
+        say(t);
+        return false;
+    }
+    QStringList OpenFiles(QWidget*, const lv::TFileDialogSpec&) override { return {}; }
+    QString SaveFile(QWidget*, const lv::TFileDialogSpec&) override { return {}; }
+    int Exec(QDialog&) override { return QDialog::Rejected; }
+    std::optional<int> JumpTo(QWidget*, int, int) override { return std::nullopt; }
+    void OpenUrl(const QUrl&) override {}
+    static void say(const QString& t) { std::fprintf(stderr, "%s\n", qPrintable(t)); }
+};
+
+bool shoot(QWidget& window, const QString& file) {
+    const QRect r = window.frameGeometry();
+    const QPixmap shot = window.screen()->grabWindow(0, r.x(), r.y(), r.width(), r.height());
+    const bool ok = shot.save(file, "PNG");
+    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "could not write", qPrintable(file));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    lv::TApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: lumivane-screenshots PROJECT FOLDER\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[2]);
+    lv::DecoderLibraries();
+    lv::TMainDlg window(std::make_unique<PrintingDialogs>());
+    window.move(0, 0);
+    window.show();
+    window.LoadProjectFile(argv[1]);
+    window.findChild<QLineEdit*>("out_txt")->setText(folder + "/screenshot-run.avi");
+    window.findChild<QCheckBox*>("dynamics_chk")->click();
+    window.findChild<QComboBox*>("res_cmb")->setCurrentText("720x576");
+    window.findChild<QSpinBox*>("time_txt")->setValue(8000);
+
+    int status = 0;
+    QTimer::singleShot(1500, &window, [&] {
+        status |= shoot(window, folder + "/window-idle.png") ? 0 : 1;
+        window.findChild<QPushButton*>("go_btn")->click();
+        QTimer::singleShot(1500, &window, [&] {
+            status |= shoot(window, folder + "/window-running.png") ? 0 : 1;
+            window.findChild<QPushButton*>("cancel_btn")->click();
+            QTimer::singleShot(1000, &app, &QApplication::quit);
+        });
+    });
+    app.exec();
+    QFile::remove(folder + "/screenshot-run.avi");
+    return status;
+}
