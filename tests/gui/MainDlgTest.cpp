@@ -446,6 +446,14 @@ private Q_SLOTS:
         w.click("go_btn");
         QCOMPARE(w.dialogs->messages.back(), QString("Invalid output file"));
         QVERIFY(w.get("go_btn")->isEnabled());
+        // A writer that cannot open its file: the error box tells where, and the window
+        // stays usable.
+        w.get<QLineEdit>("out_txt")->setText("/no/such/folder/show.avi");
+        w.click("go_btn");
+        QCOMPARE(w.dialogs->errors,
+                 QStringList{"FileOpen failed. Err: $8004406F (U_BmpToAvi, line 304)"});
+        QVERIFY(w.get("go_btn")->isEnabled() && !w.get("cancel_btn")->isEnabled());
+        w.dialogs->errors.clear();
 
         const std::string song =
             lvtest::makeMp3(w.dir.path().string(), "song", {"-b", "128"}, 44100, 2, 2.0);

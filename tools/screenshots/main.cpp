@@ -1,6 +1,7 @@
 // lumivane-screenshots PROJECT FOLDER: opens the real window on the display it is given
 // (Xvfb in tools/screenshots.sh), loads PROJECT and writes FOLDER/window-idle.png, then
-// starts a run and writes FOLDER/window-running.png while the preview shows its frames.
+// starts a run and writes FOLDER/window-running.png while the preview shows its frames, then
+// FOLDER/dialog-*.png of the dialogs the window opens.
 #include "Audio/DecoderLibraries.h"
 #include "app/gui/Application.h"
 #include "app/gui/Dialogs.h"
@@ -15,14 +16,21 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 
 #include <cstdio>
 
 namespace {
 
-// Never blocks: whatever the window would show modally is printed instead.
+bool shoot(QWidget& window, const QString& file);
+
+// Never blocks: messages are printed, and a form's dialog is shown, photographed and closed.
 class PrintingDialogs : public lv::TDialogs {
+public:
+    QString folder;
+
+private:
     void Message(QWidget*, const QString& t) override { say(t); }
     void Error(QWidget*, const QString& t) override { say("error: " + t); }
     bool Confirm(QWidget*, const QString& t) override {
@@ -31,7 +39,12 @@ class PrintingDialogs : public lv::TDialogs {
     }
     QStringList OpenFiles(QWidget*, const lv::TFileDialogSpec&) override { return {}; }
     QString SaveFile(QWidget*, const lv::TFileDialogSpec&) override { return {}; }
-    int Exec(QDialog&) override { return QDialog::Rejected; }
+    int Exec(QDialog& dialog) override {
+        dialog.show();
+        QApplication::processEvents();
+        shoot(dialog, folder + "/dialog-" + dialog.objectName() + ".png");
+        return QDialog::Rejected;
+    }
     std::optional<int> JumpTo(QWidget*, int, int) override { return std::nullopt; }
     void OpenUrl(const QUrl&) override {}
     static void say(const QString& t) { std::fprintf(stderr, "%s\n", qPrintable(t)); }
@@ -55,7 +68,9 @@ int main(int argc, char** argv) {
     }
     const QString folder = QString::fromLocal8Bit(argv[2]);
     lv::DecoderLibraries();
-    lv::TMainDlg window(std::make_unique<PrintingDialogs>());
+    auto dialogs = std::make_unique<PrintingDialogs>();
+    dialogs->folder = folder;
+    lv::TMainDlg window(std::move(dialogs));
     window.move(0, 0);
     window.show();
     window.LoadProjectFile(argv[1]);
@@ -71,7 +86,13 @@ int main(int argc, char** argv) {
         QTimer::singleShot(1500, &window, [&] {
             status |= shoot(window, folder + "/window-running.png") ? 0 : 1;
             window.findChild<QPushButton*>("cancel_btn")->click();
-            QTimer::singleShot(1000, &app, &QApplication::quit);
+            QTimer::singleShot(1000, &window, [&] {
+                for (const char* name : {"exp_btn", "codecconfig_btn"})
+                    window.findChild<QPushButton*>(name)->click();
+                window.findChild<QToolButton*>("about_btn")->click();
+                window.findChild<QToolButton*>("settings_btn")->click();
+                app.quit();
+            });
         });
     });
     app.exec();
