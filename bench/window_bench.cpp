@@ -67,8 +67,8 @@ class SilentDialogs : public lv::TDialogs {
         std::fprintf(stderr, "error: %s\n", qPrintable(t));
     }
     bool Confirm(QWidget*, const QString&) override { return false; }
-    QStringList OpenFiles(QWidget*, const lv::TFileDialogSpec&) override { return {}; }
-    QString SaveFile(QWidget*, const lv::TFileDialogSpec&) override { return {}; }
+    QStringList OpenFiles(QWidget*, const lv::TFileDialog&) override { return {}; }
+    QString SaveFile(QWidget*, const lv::TFileDialog&) override { return {}; }
     int Exec(QDialog&) override { return QDialog::Rejected; }
     std::optional<int> JumpTo(QWidget*, int, int) override { return std::nullopt; }
     void OpenUrl(const QUrl&) override {}

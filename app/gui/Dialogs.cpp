@@ -25,19 +25,20 @@ public:
                QMessageBox::Yes;
     }
 
-    QStringList OpenFiles(QWidget* parent, const TFileDialogSpec& spec) override {
+    QStringList OpenFiles(QWidget* parent, const TFileDialog& request) override {
         QFileDialog dialog(parent);
-        setUp(dialog, spec);
+        setUp(dialog, request);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
-        dialog.setFileMode(spec.Multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+        dialog.setFileMode(request.Multiple ? QFileDialog::ExistingFiles
+                                            : QFileDialog::ExistingFile);
         return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles() : QStringList();
     }
 
-    QString SaveFile(QWidget* parent, const TFileDialogSpec& spec) override {
+    QString SaveFile(QWidget* parent, const TFileDialog& request) override {
         QFileDialog dialog(parent);
-        setUp(dialog, spec);
+        setUp(dialog, request);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.ConfirmOverwrite);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.ConfirmOverwrite);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
         return dialog.selectedFiles().front();
@@ -56,12 +57,12 @@ public:
     void OpenUrl(const QUrl& url) override { QDesktopServices::openUrl(url); }
 
 private:
-    static void setUp(QFileDialog& dialog, const TFileDialogSpec& spec) {
-        dialog.setObjectName(spec.Name);
-        dialog.setNameFilters(spec.Filters);
-        if (!spec.Folder.isEmpty())
-            dialog.setDirectory(spec.Folder);
-        dialog.setDefaultSuffix(spec.DefaultSuffix);
+    static void setUp(QFileDialog& dialog, const TFileDialog& request) {
+        dialog.setObjectName(request.Name);
+        dialog.setNameFilters(request.Filters);
+        if (!request.Folder.isEmpty())
+            dialog.setDirectory(request.Folder);
+        dialog.setDefaultSuffix(request.DefaultSuffix);
         dialog.setOption(QFileDialog::ReadOnly, false);
     }
 };

@@ -13,7 +13,7 @@ class QWidget;
 namespace lv {
 
 // A file dialog of a form, named as the form names it ("JOD", "JSD"...).
-struct TFileDialogSpec {
+struct TFileDialog {
     QString Name{};
     QString Folder{};      // initial folder; empty for the dialog's own choice
     QStringList Filters{}; // in Qt's syntax: "JPEG (*.jpeg *.jpg)"
@@ -36,9 +36,9 @@ public:
     virtual bool Confirm(QWidget* parent, const QString& text) = 0;
 
     // The files chosen; empty when cancelled.
-    virtual QStringList OpenFiles(QWidget* parent, const TFileDialogSpec& spec) = 0;
+    virtual QStringList OpenFiles(QWidget* parent, const TFileDialog& request) = 0;
     // The name chosen; empty when cancelled.
-    virtual QString SaveFile(QWidget* parent, const TFileDialogSpec& spec) = 0;
+    virtual QString SaveFile(QWidget* parent, const TFileDialog& request) = 0;
 
     // Runs a form's own dialog modally; returns its result (QDialog::Accepted...).
     virtual int Exec(QDialog& dialog) = 0;

@@ -247,10 +247,10 @@ void TMainDlg::EnableControls(bool on) {
 // --- soundtrack and output ---
 
 void TMainDlg::sound_btnClick() {
-    TFileDialogSpec spec{QStringLiteral("JODSound"),
-                         q(ReadRegString("AudioPath")),
-                         {QStringLiteral("MP3 files (*.mp3)")}};
-    const QStringList files = m_dialogs->OpenFiles(this, spec);
+    TFileDialog request{QStringLiteral("JODSound"),
+                        q(ReadRegString("AudioPath")),
+                        {QStringLiteral("MP3 files (*.mp3)")}};
+    const QStringList files = m_dialogs->OpenFiles(this, request);
     if (files.isEmpty())
         return;
     SetSoundtrackFile(s(files.front()));
@@ -276,12 +276,12 @@ void TMainDlg::resetaudio_btnClick() {
 }
 
 void TMainDlg::out_btnClick() {
-    TFileDialogSpec spec{QStringLiteral("JSD"),
-                         q(ReadRegString("OutPath")),
-                         {QStringLiteral("AVI Files (*.avi)")},
-                         QStringLiteral("avi")};
-    spec.ConfirmOverwrite = true;
-    const QString name = m_dialogs->SaveFile(this, spec);
+    TFileDialog request{QStringLiteral("JSD"),
+                        q(ReadRegString("OutPath")),
+                        {QStringLiteral("AVI Files (*.avi)")},
+                        QStringLiteral("avi")};
+    request.ConfirmOverwrite = true;
+    const QString name = m_dialogs->SaveFile(this, request);
     if (name.isEmpty())
         return;
     ui->out_txt->setText(q(OutputFileName(s(name))));
@@ -479,12 +479,12 @@ void TMainDlg::closeEvent(QCloseEvent* e) {
 // --- the picture list and its strip ---
 
 void TMainDlg::addphotos_btnClick() {
-    TFileDialogSpec spec{QStringLiteral("JOD"),
-                         q(ReadRegString("PicsPath")),
-                         {QStringLiteral("JPEG (*.jpeg *.jpg)"), QStringLiteral("Bitmap (*.bmp)")}};
-    spec.Multiple = true;
+    TFileDialog request{QStringLiteral("JOD"),
+                        q(ReadRegString("PicsPath")),
+                        {QStringLiteral("JPEG (*.jpeg *.jpg)"), QStringLiteral("Bitmap (*.bmp)")}};
+    request.Multiple = true;
     std::vector<std::string> chosen;
-    for (const QString& file : m_dialogs->OpenFiles(this, spec))
+    for (const QString& file : m_dialogs->OpenFiles(this, request))
         chosen.push_back(s(file));
     if (chosen.empty())
         return;
@@ -597,9 +597,8 @@ bool TMainDlg::eventFilter(QObject* watched, QEvent* e) {
 // --- projects ---
 
 void TMainDlg::load_btnClick() {
-    TFileDialogSpec spec{
-        QStringLiteral("JOD_fl"), {}, {QStringLiteral("Lumivane Project (*.lmv)")}};
-    const QStringList files = m_dialogs->OpenFiles(this, spec);
+    TFileDialog request{QStringLiteral("JOD_fl"), {}, {QStringLiteral("Lumivane Project (*.lmv)")}};
+    const QStringList files = m_dialogs->OpenFiles(this, request);
     if (!files.isEmpty())
         LoadProjectFile(s(files.front()));
 }
@@ -624,9 +623,8 @@ void TMainDlg::LoadProjectFile(const std::string& fileName) {
 }
 
 void TMainDlg::save_btnClick() {
-    TFileDialogSpec spec{
-        QStringLiteral("JSD_fl"), {}, {QStringLiteral("Lumivane Project (*.lmv)")}};
-    const QString chosen = m_dialogs->SaveFile(this, spec);
+    TFileDialog request{QStringLiteral("JSD_fl"), {}, {QStringLiteral("Lumivane Project (*.lmv)")}};
+    const QString chosen = m_dialogs->SaveFile(this, request);
     if (chosen.isEmpty())
         return;
     const std::string name = ProjectSaveName(s(chosen));

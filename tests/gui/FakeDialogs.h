@@ -15,7 +15,7 @@ namespace lvtest {
 class FakeDialogs : public lv::TDialogs {
 public:
     QStringList messages, errors, confirmations;
-    QList<lv::TFileDialogSpec> fileDialogs;
+    QList<lv::TFileDialog> fileDialogs;
     QList<QStringList> openAnswers; // one answer per OpenFiles, in order; empty: cancelled
     QStringList saveAnswers;
     bool confirmAnswer = true;
@@ -29,12 +29,12 @@ public:
         confirmations << text;
         return confirmAnswer;
     }
-    QStringList OpenFiles(QWidget*, const lv::TFileDialogSpec& spec) override {
-        fileDialogs << spec;
+    QStringList OpenFiles(QWidget*, const lv::TFileDialog& request) override {
+        fileDialogs << request;
         return openAnswers.isEmpty() ? QStringList() : openAnswers.takeFirst();
     }
-    QString SaveFile(QWidget*, const lv::TFileDialogSpec& spec) override {
-        fileDialogs << spec;
+    QString SaveFile(QWidget*, const lv::TFileDialog& request) override {
+        fileDialogs << request;
         return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
     }
     int Exec(QDialog& dialog) override { return exec(dialog); }

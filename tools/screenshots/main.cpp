@@ -37,8 +37,8 @@ private:
         say(t);
         return false;
     }
-    QStringList OpenFiles(QWidget*, const lv::TFileDialogSpec&) override { return {}; }
-    QString SaveFile(QWidget*, const lv::TFileDialogSpec&) override { return {}; }
+    QStringList OpenFiles(QWidget*, const lv::TFileDialog&) override { return {}; }
+    QString SaveFile(QWidget*, const lv::TFileDialog&) override { return {}; }
     int Exec(QDialog& dialog) override {
         dialog.show();
         QApplication::processEvents();
