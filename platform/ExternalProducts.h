@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace lv {
+
+// Where other programs register the tools the done dialog hands a video to: string values
+// under this key, each the full path of the tool's executable or its folder. The key is read
+// from the user's settings store, then from a system-wide file of the same layout
+// (SystemProductsFile()), which an installed tool's package would write.
+inline constexpr const char* kProductsKey = "HKEY_LOCAL_MACHINE\\Software\\ZOQ";
+
+// The system-wide registration file: $LUMIVANE_SYSTEM_SETTINGS_DIR/Lumivane.ini when that is
+// set (tests), else /etc/xdg/Lumivane/Lumivane.ini.
+std::string SystemProductsFile();
+
+// The executable of a registered tool: the value `valueName` when it names an existing file,
+// else that value taken as a folder (trailing separator added when missing) + `executable`
+// when that exists; empty when neither store registers an existing one.
+std::string FindProduct(const std::string& valueName, const std::string& executable);
+
+} // namespace lv

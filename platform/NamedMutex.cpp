@@ -1,0 +1,49 @@
+#include "platform/NamedMutex.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace lv {
+
+std::string NamedMutexPath(const std::string& name) {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::string folder = runtime && *runtime ? runtime : "/tmp";
+    if (folder.back() != '/')
+        folder += '/';
+    return folder + name + ".lock";
+}
+
+TNamedMutex::TNamedMutex(const std::string& name) {
+    m_fd = ::open(NamedMutexPath(name).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (m_fd < 0)
+        return;
+    int rc;
+    do
+        rc = ::flock(m_fd, LOCK_EX | LOCK_NB);
+    while (rc != 0 && errno == EINTR);
+    m_held = rc == 0;
+}
+
+TNamedMutex::~TNamedMutex() {
+    if (m_fd >= 0)
+        ::close(m_fd); // releases the lock
+}
+
+bool NamedMutexExists(const std::string& name) {
+    const std::string path = NamedMutexPath(name);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false; // never created: nobody holds it
+    int rc;
+    do
+        rc = ::flock(fd, LOCK_SH | LOCK_NB);
+    while (rc != 0 && errno == EINTR);
+    const bool held = rc != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
+} // namespace lv

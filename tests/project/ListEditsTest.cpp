@@ -1,0 +1,50 @@
+#include "project/DroppedFiles.h"
+#include "project/Shuffle.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// Applies the moves to a list of names as the organise dialog does.
+std::string shuffled(std::string names, const std::function<int(int)>& random) {
+    for (auto [from, to] : lv::ShuffleMoves(int(names.size()), random)) {
+        const char c = names[std::size_t(from)];
+        names.erase(std::size_t(from), 1);
+        names.insert(names.begin() + to, c);
+    }
+    return names;
+}
+
+} // namespace
+
+TEST(ListEdits, ShuffleMovesEachPositionInTurnToTheDrawnPlace) {
+    int calls = 0;
+    auto any = [&](int m) {
+        ++calls;
+        EXPECT_GE(m, 1);
+        return m - 1;
+    };
+    // Two pictures always end B, A: position 1 stays, then position 2 moves to 1.
+    EXPECT_EQ(shuffled("AB", any), "BA");
+    EXPECT_EQ(shuffled("AB", [](int) { return 0; }), "BA");
+    EXPECT_EQ(shuffled("A", any), "A");
+    // Five pictures, draws 3, 0, 1, 3, 2: targets 3, 1, 1, 3, 2 (1-based).
+    int k = 0;
+    const int draws[] = {3, 0, 1, 3, 2};
+    EXPECT_EQ(shuffled("ABCDE",
+                       [&](int m) {
+                           EXPECT_EQ(m, 4);
+                           return draws[k++];
+                       }),
+              "AECDB");
+    EXPECT_EQ(calls, 2);
+}
+
+TEST(ListEdits, OnlyOneLowerCaseMp3IsASoundtrack) {
+    EXPECT_TRUE(lv::IsSoundtrackDrop({"/m/song.mp3"}));
+    EXPECT_FALSE(lv::IsSoundtrackDrop({"/m/song.MP3"}));
+    EXPECT_FALSE(lv::IsSoundtrackDrop({"/m/song.mp3", "/m/a.jpg"}));
+    EXPECT_FALSE(lv::IsSoundtrackDrop({}));
+}
