@@ -69,8 +69,8 @@ class SilentDialogs : public lv::TDialogs {
     bool Confirm(QWidget*, const QString&) override { return false; }
     QStringList OpenFiles(QWidget*, const lv::TFileDialog&) override { return {}; }
     QString SaveFile(QWidget*, const lv::TFileDialog&) override { return {}; }
+    int Box(QWidget*, lv::TBoxKind, const QString&, bool) override { return lv::kBoxNo; }
     int Exec(QDialog&) override { return QDialog::Rejected; }
-    std::optional<int> JumpTo(QWidget*, int, int) override { return std::nullopt; }
     void OpenUrl(const QUrl&) override {}
 };
 

@@ -13,12 +13,6 @@ namespace lv {
 
 namespace {
 
-std::string lower(std::string s) {
-    std::transform(s.begin(), s.end(), s.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
-
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -89,13 +83,16 @@ std::vector<std::string> ListFolderFiles(const std::string& folder) {
 std::vector<std::string> SortByFolderOrder(const std::vector<std::string>& selection) {
     if (selection.empty())
         return {};
-    std::set<std::string> wanted;
-    for (const auto& path : selection)
-        wanted.insert(lower(path));
+    std::set<std::string> wanted(selection.begin(), selection.end());
     std::vector<std::string> ordered;
     for (auto& path : ListFolderFiles(ExtractFilePath(selection.front())))
-        if (wanted.count(lower(path)))
+        if (wanted.erase(path))
             ordered.push_back(std::move(path));
+    // What the listing did not show (another folder, a folder that cannot be listed) is not
+    // dropped: it follows in the dialog's order.
+    for (const auto& path : selection)
+        if (wanted.erase(path))
+            ordered.push_back(path);
     return ordered;
 }
 

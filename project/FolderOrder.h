@@ -15,8 +15,9 @@ bool FileManagerLess(const std::string& a, const std::string& b);
 std::vector<std::string> ListFolderFiles(const std::string& folder);
 
 // A file dialog's selection in the order of its folder's listing: the folder of the first
-// selected file is listed and what the selection holds of it is kept (paths compared without
-// regard to case), so files of other folders drop out.
+// selected file is listed and what the selection holds of it comes first, in that order;
+// selected files the listing did not show follow in the selection's order. Each selected
+// path comes out once.
 std::vector<std::string> SortByFolderOrder(const std::vector<std::string>& selection);
 
 } // namespace lv

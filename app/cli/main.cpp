@@ -122,9 +122,7 @@ int render(const lv::TCliOptions& o, QGuiApplication& app) {
                    lv::ProgramCaption() + " (command line)");
     // The decoder libraries load once at start, as in the window; a missing one only
     // disables its format, which the log tells.
-    for (const auto& lib : lv::DecoderLibraries()->Statuses)
-        log->Write(lib.FileName + (lib.Available ? " loaded" : ": " + lib.Problem),
-                   lib.Available ? 0 : 1);
+    lv::LogDecoderLibraries(*log);
 
     lv::TPictureList pictures;
     const lv::TProject project = lv::LoadProject(o.project, pictures, log.get());
@@ -156,8 +154,8 @@ int render(const lv::TCliOptions& o, QGuiApplication& app) {
             break;
         case lv::TRunOutcome::Aborted:
             say(run.Message().toStdString());
-            if (!run.TempFile().empty())
-                say("The video without its soundtrack is kept in " + run.TempFile());
+            if (!run.Detail().isEmpty())
+                say(run.Detail().toStdString());
             exitCode = kExitAborted;
             break;
         case lv::TRunOutcome::Failed:

@@ -4,7 +4,6 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
-#include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
 
@@ -23,6 +22,16 @@ public:
     bool Confirm(QWidget* parent, const QString& text) override {
         return QMessageBox::question(parent, QApplication::applicationName(), text) ==
                QMessageBox::Yes;
+    }
+
+    int Box(QWidget* parent, TBoxKind kind, const QString& text, bool yesNo) override {
+        static const QMessageBox::Icon icons[] = {QMessageBox::NoIcon, QMessageBox::Warning,
+                                                  QMessageBox::Critical, QMessageBox::Question,
+                                                  QMessageBox::Information};
+        QMessageBox box(icons[int(kind)], BoxCaption(kind), text,
+                        yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+        const int answer = box.exec();
+        return answer == QMessageBox::Yes ? kBoxYes : answer == QMessageBox::No ? kBoxNo : kBoxOk;
     }
 
     QStringList OpenFiles(QWidget* parent, const TFileDialog& request) override {
@@ -46,14 +55,6 @@ public:
 
     int Exec(QDialog& dialog) override { return dialog.exec(); }
 
-    std::optional<int> JumpTo(QWidget* parent, int count, int first) override {
-        bool ok = false;
-        const int chosen = QInputDialog::getInt(parent, QStringLiteral("Jump To..."),
-                                                QStringLiteral("First picture shown:"), first + 1,
-                                                1, count - 4, 1, &ok);
-        return ok ? std::optional<int>(chosen - 1) : std::nullopt;
-    }
-
     void OpenUrl(const QUrl& url) override { QDesktopServices::openUrl(url); }
 
 private:
@@ -68,6 +69,12 @@ private:
 };
 
 } // namespace
+
+QString BoxCaption(TBoxKind kind) {
+    static const char* const captions[] = {"Message", "Warning", "Error", "Question",
+                                           "Information"};
+    return QString::fromLatin1(captions[int(kind)]);
+}
 
 std::unique_ptr<TDialogs> CreateDesktopDialogs() {
     return std::make_unique<TDesktopDialogs>();

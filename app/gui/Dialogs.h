@@ -4,7 +4,6 @@
 #include <QStringList>
 
 #include <memory>
-#include <optional>
 
 class QDialog;
 class QUrl;
@@ -22,6 +21,14 @@ struct TFileDialog {
     bool ConfirmOverwrite = false; // save: ask before replacing a file
 };
 
+enum class TBoxKind { Message = 0, Warning = 1, Error = 2, Question = 3, Information = 4 };
+inline constexpr int kBoxOk = 1;
+inline constexpr int kBoxYes = 6; // what callers of the helper compare with
+inline constexpr int kBoxNo = 7;
+
+// "Message", "Warning", "Error", "Question", "Information": never translated.
+QString BoxCaption(TBoxKind kind);
+
 // Everything a form shows modally, behind one interface so that tests answer in place of a
 // user and never block in exec(). Every call runs on the user-interface thread.
 class TDialogs {
@@ -34,6 +41,9 @@ public:
     virtual void Error(QWidget* parent, const QString& text) = 0;
     // Yes or No; true for Yes.
     virtual bool Confirm(QWidget* parent, const QString& text) = 0;
+    // The message-box helper: a box of one of the five kinds, with its fixed caption and
+    // icon, OK or (yesNo) Yes and No. Returns kBoxOk, kBoxYes or kBoxNo.
+    virtual int Box(QWidget* parent, TBoxKind kind, const QString& text, bool yesNo) = 0;
 
     // The files chosen; empty when cancelled.
     virtual QStringList OpenFiles(QWidget* parent, const TFileDialog& request) = 0;
@@ -42,9 +52,6 @@ public:
 
     // Runs a form's own dialog modally; returns its result (QDialog::Accepted...).
     virtual int Exec(QDialog& dialog) = 0;
-
-    // The first picture shown in the strip, 0 .. count - 5, or nothing when cancelled.
-    virtual std::optional<int> JumpTo(QWidget* parent, int count, int first) = 0;
 
     // Opens a page or file with the desktop's default application.
     virtual void OpenUrl(const QUrl& url) = 0;

@@ -1,6 +1,5 @@
 #include "app/gui/MainDlg.h"
 
-#include "Audio/DecoderLibraries.h"
 #include "Audio/Duration.h"
 #include "Common/BmpToAvi.h"
 #include "Common/FrameServer.h"
@@ -9,8 +8,12 @@
 #include "app/gui/Dialogs.h"
 #include "app/gui/ExpertDlg.h"
 #include "app/gui/HelpPage.h"
+#include "app/gui/Icons.h"
+#include "app/gui/JumpDlg.h"
+#include "app/gui/LoaderDlg.h"
+#include "app/gui/ProcessSuccessDlg.h"
+#include "app/gui/ReorderDlg.h"
 #include "app/gui/SettingsDlg.h"
-#include "app/gui/SideIcons.h"
 #include "app/run/CodecChoice.h"
 #include "app/run/RunSettings.h"
 #include "app/run/Soundtrack.h"
@@ -20,6 +23,7 @@
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
+#include "project/DroppedFiles.h"
 #include "project/FolderOrder.h"
 #include "project/PictureFiles.h"
 #include "project/ProjectFile.h"
@@ -27,7 +31,10 @@
 #include "ui_MainDlg.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QEventLoop>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
 
@@ -105,6 +112,7 @@ TMainDlg::TMainDlg(std::unique_ptr<TDialogs> dialogs, QWidget* parent)
     ui->StatusBar->addWidget(m_statusPanel, 1);
     ui->StatusBar->setSizeGripEnabled(false);
 
+    setAcceptDrops(true);
     connectHandlers();
 }
 
@@ -208,9 +216,7 @@ void TMainDlg::StartUp() {
     ui->codecs_cmb->setCurrentIndex(SelectCodecLine(codecs, ReadRegString("LastFCC")));
 
     LogStartup(*m_log, executable, ProgramCaption());
-    for (const auto& lib : DecoderLibraries()->Statuses)
-        m_log->Write(lib.FileName + (lib.Available ? " loaded" : ": " + lib.Problem),
-                     lib.Available ? llVerbose : llInfo);
+    LogDecoderLibraries(*m_log);
 
     m_soundtrackDuration = 0;
     m_thumbServer = std::make_unique<TFrameServer>(m_pictures.PicturePaths, nullptr, 1,
@@ -239,8 +245,7 @@ void TMainDlg::EnableControls(bool on) {
     for (QAction* a :
          {ui->Load1, ui->Save1, ui->Add1, ui->reset1, ui->Organize1, ui->Select1, ui->Remove1})
         a->setEnabled(on);
-    // Without a soundtrack "Match audio" would only set the shortest time per picture.
-    ui->matchaudio_btn->setEnabled(on && m_soundtrackDuration > 0);
+    ui->matchaudio_btn->setEnabled(on && matchAudioAllowed());
     ui->cancel_btn->setEnabled(!on);
 }
 
@@ -264,8 +269,13 @@ void TMainDlg::SetSoundtrackFile(const std::string& path) {
     ui->sound_txt->setText(q(path));
     m_soundtrackDuration = *seconds;
     ui->audioduration_lbl->setText(q(FormatDuration(*seconds)));
-    if (*seconds > 0)
-        ui->matchaudio_btn->setEnabled(true);
+    ui->matchaudio_btn->setEnabled(matchAudioAllowed());
+}
+
+// Without a soundtrack "Match audio" would only set the shortest time per picture, and in
+// single-frame mode there is no time per picture to set.
+bool TMainDlg::matchAudioAllowed() const {
+    return m_soundtrackDuration > 0 && ui->time_txt->isEnabled();
 }
 
 void TMainDlg::resetaudio_btnClick() {
@@ -362,6 +372,7 @@ void TMainDlg::muxProgress(int position, int max, const QString& text) {
 }
 
 void TMainDlg::runFinished(TRunOutcome outcome) {
+    ui->pb->setRange(0, 100); // the end of the join leaves 0 .. 0, a busy bar
     ui->pb->setValue(0);
     ui->prog_lbl->clear();
     EnableControls(true);
@@ -372,7 +383,8 @@ void TMainDlg::runFinished(TRunOutcome outcome) {
         showDone(m_run->OutputFile());
         break;
     case TRunOutcome::Aborted:
-        message(m_run->Message());
+        message(m_run->Detail().isEmpty() ? m_run->Message()
+                                          : m_run->Message() + "\n\n" + m_run->Detail());
         break;
     case TRunOutcome::Failed: {
         QString text = m_run->Message();
@@ -387,7 +399,9 @@ void TMainDlg::runFinished(TRunOutcome outcome) {
 }
 
 void TMainDlg::showDone(const std::string& video) {
-    message(QStringLiteral("Done !\n\n%1").arg(q(video)));
+    TProcessSuccessDlg done(*m_dialogs, this);
+    done.VideoPath = video;
+    m_dialogs->Exec(done);
 }
 
 // --- options ---
@@ -402,7 +416,7 @@ void TMainDlg::matchaudio_btnClick() {
     if (!match)
         return;
     ui->time_txt->setValue(match->TimePerPicture);
-    if (ui->time_txt->value() == ui->time_txt->minimum())
+    if (match->TooShort)
         message(q(kMatchAudioTooShort));
 }
 
@@ -494,8 +508,9 @@ void TMainDlg::addphotos_btnClick() {
         WriteRegString("PicsPath", ExtractFilePath(ordered.front()));
 }
 
-void TMainDlg::AddPictureFiles(const std::vector<std::string>& entries) {
-    lv::AddPictureFiles(m_pictures, entries, m_log.get());
+void TMainDlg::AddPictureFiles(const std::vector<std::string>& entries,
+                               const std::string& baseFolder) {
+    lv::AddPictureFiles(m_pictures, entries, m_log.get(), baseFolder);
     updatePictureCount();
     refreshThumbs();
 }
@@ -515,11 +530,13 @@ void TMainDlg::imgreset_btnClick() {
 
 void TMainDlg::refreshThumbs() {
     const int count = int(m_pictures.Count());
-    for (int k : m_strip.SlotsToRender(count)) {
-        const int index = m_strip.FirstThumb() + k;
+    const int first = m_strip.FirstThumb();
+    auto loadSlot = [this, first](int k) {
+        if (m_strip[k].Tag == first + k)
+            return;
         QImage frame;
         try {
-            m_thumbServer->RenderFrame(frame, index);
+            m_thumbServer->RenderFrame(frame, first + k);
         } catch (const Error& e) {
             // An unusable picture shows an empty slot; the run reports it.
             if (m_log)
@@ -527,7 +544,14 @@ void TMainDlg::refreshThumbs() {
             frame = QImage(kThumbWidth, kThumbHeight, QImage::Format_RGB32);
             frame.fill(Qt::darkGray);
         }
-        m_strip.Set(k, index, QPixmap::fromImage(frame));
+        m_strip.Set(k, first + k, QPixmap::fromImage(frame));
+        m_slots[std::size_t(k)]->setPixmap(m_strip[k].Picture);
+        m_slots[std::size_t(k)]->show();
+    };
+    // The progress dialog only when a slot needs its picture.
+    if (!m_strip.SlotsToRender(count).empty()) {
+        TLoaderDlg loader(this);
+        loader.Run(first, m_strip.Last(count), loadSlot);
     }
     const int shown = m_strip.Last(count) - m_strip.FirstThumb() + 1;
     for (int k = 0; k < int(m_slots.size()); ++k) {
@@ -552,8 +576,10 @@ void TMainDlg::jump_btnClick() {
     const int count = int(m_pictures.Count());
     if (count < TThumbStrip<QPixmap>::kSlots + 1)
         return;
-    if (const auto first = m_dialogs->JumpTo(this, count, m_strip.FirstThumb())) {
-        m_strip.JumpTo(*first, count);
+    TJumpDlg jump(this);
+    jump.Setup(count, m_strip.FirstThumb());
+    if (m_dialogs->Exec(jump) == QDialog::Accepted) {
+        m_strip.JumpTo(jump.Position(), count);
         refreshThumbs();
     }
 }
@@ -562,10 +588,12 @@ void TMainDlg::organize_btnClick() {
     organize(-1);
 }
 
-void TMainDlg::organize(int /*preselected*/) {
-    // Reordering and captioning come with the organise dialog; until then the strip is
-    // simply drawn again, as after any edit.
-    message(QStringLiteral("Organizing pictures is not available in this version."));
+void TMainDlg::organize(int preselected) {
+    if (m_pictures.Count() > 0) {
+        TReorderDlg reorder(m_pictures, *m_thumbServer, this);
+        reorder.Open(preselected);
+        m_dialogs->Exec(reorder);
+    }
     m_strip.InvalidateAll();
     m_strip.ClampTo(int(m_pictures.Count()));
     refreshThumbs();
@@ -594,6 +622,41 @@ bool TMainDlg::eventFilter(QObject* watched, QEvent* e) {
     return QMainWindow::eventFilter(watched, e);
 }
 
+// --- dropped files ---
+
+void TMainDlg::dragEnterEvent(QDragEnterEvent* e) {
+    if (e->mimeData()->hasUrls())
+        e->acceptProposedAction();
+}
+
+void TMainDlg::dragMoveEvent(QDragMoveEvent* e) {
+    if (e->mimeData()->hasUrls() && (e->possibleActions() & Qt::CopyAction)) {
+        e->setDropAction(Qt::CopyAction);
+        e->accept();
+    } else {
+        e->ignore();
+    }
+}
+
+void TMainDlg::dropEvent(QDropEvent* e) {
+    std::vector<std::string> files;
+    for (const QUrl& url : e->mimeData()->urls())
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            files.push_back(s(url.toLocalFile()));
+    e->acceptProposedAction();
+    if (!files.empty())
+        guarded([&] { FilesDropped(files); });
+}
+
+void TMainDlg::FilesDropped(const std::vector<std::string>& files) {
+    if (m_run && m_run->Running())
+        return; // the lists and the soundtrack stay as the job reads them
+    if (IsSoundtrackDrop(files))
+        SetSoundtrackFile(files.front());
+    else
+        AddPictureFiles(files);
+}
+
 // --- projects ---
 
 void TMainDlg::load_btnClick() {
@@ -616,9 +679,7 @@ void TMainDlg::LoadProjectFile(const std::string& fileName) {
         }
     }
     imgreset_btnClick();
-    lv::AddPictureFiles(m_pictures, project.Entries, m_log.get(), project.Folder);
-    updatePictureCount();
-    refreshThumbs();
+    AddPictureFiles(project.Entries, project.Folder);
     m_projectFile = fileName;
 }
 

@@ -55,8 +55,13 @@ public:
     // Takes a soundtrack: its path and duration shown, "Match audio" enabled for a duration
     // above 0. A file no reader takes changes nothing; a reader's error is thrown.
     void SetSoundtrackFile(const std::string& path);
-    // Checks and appends entries (paths, or path TAB text), logs them, refreshes the strip.
-    void AddPictureFiles(const std::vector<std::string>& entries);
+    // Checks and appends entries (paths, or path TAB text; relative ones taken against
+    // baseFolder), logs them, refreshes the strip.
+    void AddPictureFiles(const std::vector<std::string>& entries,
+                         const std::string& baseFolder = {});
+    // Files dropped on the window: one ".mp3" is the soundtrack, anything else goes to the
+    // picture list. Nothing changes while a job runs.
+    void FilesDropped(const std::vector<std::string>& files);
     // Reads a project into the window (what "Load" does after its dialog).
     void LoadProjectFile(const std::string& fileName);
     // Writes the window's project (what "Save" does after its dialog); returns the name used.
@@ -93,6 +98,9 @@ protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -111,6 +119,7 @@ private:
     void refreshThumbs();
     void updatePictureCount();
     void organize(int preselected);
+    bool matchAudioAllowed() const;
 
     std::unique_ptr<Ui::MainDlg> ui;
     std::unique_ptr<TDialogs> m_dialogs;

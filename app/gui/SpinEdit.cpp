@@ -2,6 +2,8 @@
 
 #include "app/run/RunSettings.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <cmath>
 
@@ -9,9 +11,12 @@ namespace lv {
 
 namespace {
 
-bool parse(const QString& text, double& value) {
+// In the user's notation first ("2,5" where the comma is the decimal mark), then in C's.
+bool parse(const QLocale& locale, const QString& text, double& value) {
     bool ok = false;
-    value = text.trimmed().toDouble(&ok);
+    value = locale.toDouble(text.trimmed(), &ok);
+    if (!ok)
+        value = text.trimmed().toDouble(&ok);
     return ok && std::isfinite(value);
 }
 
@@ -19,7 +24,7 @@ bool parse(const QString& text, double& value) {
 
 QValidator::State TSpinEdit::validate(QString& text, int&) const {
     double value = 0;
-    if (parse(text, value))
+    if (parse(locale(), text, value))
         return QValidator::Acceptable;
     const QString t = text.trimmed();
     return t.isEmpty() || t == "-" || t == "+" || t == "." ? QValidator::Intermediate
@@ -28,7 +33,7 @@ QValidator::State TSpinEdit::validate(QString& text, int&) const {
 
 int TSpinEdit::valueFromText(const QString& text) const {
     double value = 0;
-    if (!parse(text, value))
+    if (!parse(locale(), text, value))
         return this->value();
     value = std::clamp(value, double(minimum()), double(maximum()));
     return RoundSpinValue(value);

@@ -4,6 +4,7 @@
 #include "app/gui/Application.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainDlg.h"
+#include "platform/Errors.h"
 
 #include <QTimer>
 
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
             try {
                 window.LoadProjectFile(project);
             } catch (const std::exception& e) {
-                window.Dialogs().Error(&window, QString::fromStdString(e.what()));
+                window.Dialogs().Error(&window, QString::fromStdString(lv::ErrorWithLocation(e)));
             }
         });
     }

@@ -69,8 +69,10 @@ void TSlideshowRun::log(const std::string& line, int level) {
         m_log->Write(line, level);
 }
 
+// Until its end is handled: between a thread's end and its queued handler the run is not
+// over (the handler may start the join).
 bool TSlideshowRun::Running() const {
-    return (m_video && m_video->isRunning()) || (m_mux && m_mux->isRunning());
+    return m_phase != TRunPhase::Idle;
 }
 
 const TDib* TSlideshowRun::CurrentFrame() const {
@@ -116,6 +118,7 @@ void TSlideshowRun::Start(TRunSettings& s) {
 
     m_settings = s;
     m_tempFile.clear();
+    m_cancelled = false;
     m_message.clear();
     m_detail.clear();
     m_location.clear();
@@ -140,6 +143,9 @@ void TSlideshowRun::Start(TRunSettings& s) {
 }
 
 void TSlideshowRun::Cancel() {
+    if (m_phase == TRunPhase::Idle)
+        return;
+    m_cancelled = true; // also seen by a handler still to come
     if (m_video && m_video->isRunning())
         m_video->requestInterruption();
     if (m_mux && m_mux->isRunning())
@@ -168,6 +174,12 @@ void TSlideshowRun::VideoThreadDone() {
         return;
     }
     const std::string& output = m_settings.OutputFile;
+    if (m_cancelled && !m_settings.SoundtrackFile.empty()) {
+        // Cancelled after the last frame: the picture track is complete, the join not begun.
+        finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."),
+               q("The video has no soundtrack: " + output));
+        return;
+    }
     if (FileSize(output) == 0) {
         finish(TRunOutcome::Failed,
                QStringLiteral("An error occured while processing video. Please choose another "
@@ -209,7 +221,8 @@ void TSlideshowRun::VideoThreadDone() {
 void TSlideshowRun::MuxThreadDone() {
     m_mux->wait();
     if (m_mux->Aborted()) {
-        finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."));
+        finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."),
+               q("The video without its soundtrack is kept in " + m_tempFile));
         return;
     }
     if (m_mux->Failed()) {

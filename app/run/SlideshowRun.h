@@ -52,8 +52,10 @@ public:
     // lv::EAssertionFailed where a check failed. May clear the visual options of `settings`
     // (see ApplyVisualOptionsRule), emitting Notice first.
     void Start(TRunSettings& settings);
-    // Asks the running job to stop after the frame or block it is on.
+    // Asks the running job to stop after the frame or block it is on; the run then ends
+    // Aborted, Detail() telling where the video is when the join did not finish.
     void Cancel();
+    // From Start until Finished has been emitted.
     bool Running() const;
     TRunPhase Phase() const { return m_phase; }
     // The video file of the current or last run.
@@ -96,6 +98,7 @@ private:
     std::unique_ptr<TMuxThd> m_mux;
     TRunSettings m_settings;
     TRunPhase m_phase = TRunPhase::Idle;
+    bool m_cancelled = false;
     std::string m_tempFile;
     QString m_message;
     QString m_detail;

@@ -1,5 +1,6 @@
 #include "app/run/Startup.h"
 
+#include "Audio/DecoderLibraries.h"
 #include "app/run/CodecChoice.h"
 #include "log/KLog.h"
 #include "platform/Registry.h"
@@ -14,6 +15,12 @@ void LogStartup(TKLog& log, const std::string& executable, const std::string& ca
     log.Write("Starting", llInfo);
     log.Write(executable, llInfo);
     log.Write(caption, llInfo);
+}
+
+void LogDecoderLibraries(TKLog& log) {
+    for (const auto& lib : DecoderLibraries()->Statuses)
+        log.Write(lib.FileName + (lib.Available ? " loaded" : ": " + lib.Problem),
+                  lib.Available ? llVerbose : llInfo);
 }
 
 std::string RememberedFourCC(const std::vector<std::string>& codecLines) {

@@ -14,6 +14,10 @@ std::string ProgramCaption();
 // then the caption.
 void LogStartup(TKLog& log, const std::string& executable, const std::string& caption);
 
+// One line per decoder library loaded at start: at level Verbose when it loaded, Info with
+// its problem when it did not (its format is then refused).
+void LogDecoderLibraries(TKLog& log);
+
 // The FourCC a run uses when the user chose none: that of the codec line the list selects
 // for the remembered "LastFCC" (SelectCodecLine); empty for an empty list.
 std::string RememberedFourCC(const std::vector<std::string>& codecLines);

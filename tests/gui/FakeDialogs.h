@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/gui/Dialogs.h"
+#include "app/gui/ProcessSuccessDlg.h"
 
 #include <QDialog>
 #include <QList>
@@ -20,11 +21,16 @@ public:
     QStringList saveAnswers;
     bool confirmAnswer = true;
     std::function<int(QDialog&)> exec = [](QDialog&) { return int(QDialog::Rejected); };
-    std::optional<int> jumpAnswer;
     QList<QUrl> urls;
 
     void Message(QWidget*, const QString& text) override { messages << text; }
     void Error(QWidget*, const QString& text) override { errors << text; }
+    QStringList boxes; // "Caption: text"
+    int boxAnswer = lv::kBoxNo;
+    int Box(QWidget*, lv::TBoxKind kind, const QString& text, bool) override {
+        boxes << lv::BoxCaption(kind) + ": " + text;
+        return boxAnswer;
+    }
     bool Confirm(QWidget*, const QString& text) override {
         confirmations << text;
         return confirmAnswer;
@@ -37,8 +43,14 @@ public:
         fileDialogs << request;
         return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
     }
-    int Exec(QDialog& dialog) override { return exec(dialog); }
-    std::optional<int> JumpTo(QWidget*, int, int) override { return jumpAnswer; }
+    QStringList executed;  // objectName of every dialog run
+    std::string doneVideo; // what the done dialog was shown for
+    int Exec(QDialog& dialog) override {
+        executed << dialog.objectName();
+        if (auto* done = qobject_cast<lv::TProcessSuccessDlg*>(&dialog))
+            doneVideo = done->VideoPath;
+        return exec(dialog);
+    }
     void OpenUrl(const QUrl& url) override { urls << url; }
 };
 

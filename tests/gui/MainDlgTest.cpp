@@ -20,6 +20,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QStyle>
@@ -289,6 +290,8 @@ private Q_SLOTS:
         // Expert: "Ok" with single frame mode disables the timing controls; cancel changes
         // nothing; the end of a run would enable them again.
         w.dialogs->exec = [](QDialog& d) {
+            if (d.objectName() != "ExpertDlg")
+                return int(QDialog::Rejected);
             d.findChild<QCheckBox*>("sng_chk")->setChecked(true);
             return int(QDialog::Accepted);
         };
@@ -387,7 +390,10 @@ private Q_SLOTS:
         QCOMPARE(w.get<QLabel>("thumbstats_lbl")->text(), QString("5 - 9 / 9"));
         w.click("prev_btn");
         QCOMPARE(w.get<QLabel>("thumbstats_lbl")->text(), QString("4 - 8 / 9"));
-        w.dialogs->jumpAnswer = 1;
+        w.dialogs->exec = [](QDialog& d) {
+            d.findChild<QSlider*>("trk")->setValue(1);
+            return int(QDialog::Accepted);
+        };
         w.click("jump_btn");
         QCOMPARE(w.get<QLabel>("thumbstats_lbl")->text(), QString("2 - 6 / 9"));
 
@@ -469,7 +475,8 @@ private Q_SLOTS:
         QCOMPARE(w.statusPanel(), QString("Processing Video"));
         QVERIFY(w.runToEnd());
         QVERIFY2(w.dialogs->errors.isEmpty(), qPrintable(w.dialogs->errors.join("\n")));
-        QVERIFY(w.dialogs->messages.back().startsWith("Done !"));
+        QCOMPARE(w.dialogs->executed.back(), QString("ProcessSuccessDlg"));
+        QCOMPARE(w.dialogs->doneVideo, w.dir.file("show.avi"));
         QVERIFY(w.dlg->PreviewUpdates() > 0);
         QVERIFY(!w.get<QLabel>("img")->pixmap().isNull());
         QVERIFY(w.get("go_btn")->isEnabled());
@@ -489,10 +496,9 @@ private Q_SLOTS:
         w.dialogs->messages.clear();
         w.click("go_btn");
         QVERIFY(w.runToEnd());
-        QCOMPARE(w.dialogs->messages.size(), 2);
-        QCOMPARE(w.dialogs->messages[0],
-                 QString("Visual options disabled due to incompatible temporal settings"));
-        QVERIFY(w.dialogs->messages[1].startsWith("Done !"));
+        QCOMPARE(w.dialogs->messages,
+                 QStringList{"Visual options disabled due to incompatible temporal settings"});
+        QCOMPARE(w.dialogs->executed.back(), QString("ProcessSuccessDlg"));
         QVERIFY(!w.get<QCheckBox>("xfade_chk")->isChecked());
         QVERIFY(!w.get<QCheckBox>("osd_chk")->isChecked());
         QCOMPARE(int(lvtest::probeStreams(w.dir.file("show.avi")).size()), 1);
@@ -503,6 +509,8 @@ private Q_SLOTS:
         w.get<QSpinBox>("FPS_txt")->setValue(1);
         w.get<QSpinBox>("time_txt")->setValue(3000);
         w.dialogs->exec = [](QDialog& d) {
+            if (d.objectName() != "ExpertDlg")
+                return int(QDialog::Rejected);
             d.findChild<QCheckBox*>("sng_chk")->setChecked(true);
             return int(QDialog::Accepted);
         };
@@ -510,7 +518,7 @@ private Q_SLOTS:
         w.dialogs->messages.clear();
         w.click("go_btn");
         QVERIFY(w.runToEnd());
-        QCOMPARE(w.dialogs->messages.size(), 2);
+        QCOMPARE(w.dialogs->messages.size(), 1);
         QVERIFY(!w.get<QCheckBox>("xfade_chk")->isChecked());
         QVERIFY(w.get("dynamics_chk")->isEnabled());
         QCOMPARE(lvtest::probeStreams(w.dir.file("show.avi")).at(0).packets, 2LL);
@@ -526,9 +534,11 @@ private Q_SLOTS:
         QSignalSpy progress(w.dlg->Run(), &lv::TSlideshowRun::VideoProgress);
         w.click("go_btn");
         QVERIFY(progress.wait(30000));
-        // A thumbnail opens nothing while a job runs.
+        // A thumbnail opens nothing while a job runs; neither does a drop change anything.
         QTest::mouseClick(w.get("thumb_rct")->findChildren<QLabel*>().at(0), Qt::LeftButton);
-        QVERIFY(w.dialogs->messages.isEmpty());
+        QVERIFY(w.dialogs->executed.isEmpty());
+        w.dlg->FilesDropped({w.dir.file("a.jpg")});
+        QCOMPARE(int(w.dlg->Pictures().Count()), 3);
         w.click("cancel_btn");
         QVERIFY(!w.get("cancel_btn")->isEnabled());
         QVERIFY(w.runToEnd());
@@ -540,8 +550,10 @@ private Q_SLOTS:
         w.click("go_btn");
         QVERIFY(progress.wait(30000));
         QVERIFY(w.dlg->Run()->Running());
+        const int shown = w.dialogs->messages.size() + w.dialogs->errors.size();
         w.dlg->close();
         QVERIFY(!w.dlg->Run()->Running());
+        QCOMPARE(w.dialogs->messages.size() + w.dialogs->errors.size(), shown);
         w.dlg.reset();
     }
 };

@@ -25,10 +25,17 @@ TEST(FolderOrder, ASelectionTakesTheOrderOfItsFolder) {
     const auto listing = lv::ListFolderFiles(dir.path().string());
     EXPECT_EQ(listing, (std::vector<std::string>{dir.file("a.jpg"), dir.file("b.jpg"),
                                                  dir.file("c.jpg"), dir.file("d.jpg")}));
-    // Chosen b, a, c (in another case, as a dialog may give it); d was not chosen.
-    const auto sorted = lv::SortByFolderOrder(
-        {dir.file("b.jpg"), dir.file("a.jpg"), dir.path().string() + "/C.JPG"});
+    // Chosen b, a, c; d was not chosen.
+    const auto sorted =
+        lv::SortByFolderOrder({dir.file("b.jpg"), dir.file("a.jpg"), dir.file("c.jpg")});
     EXPECT_EQ(sorted,
               (std::vector<std::string>{dir.file("a.jpg"), dir.file("b.jpg"), dir.file("c.jpg")}));
+    // Names that differ in case are two files; a file of another folder is kept, last.
+    std::ofstream(dir.file("A.jpg")) << "A";
+    lvtest::TempDir other;
+    std::ofstream(other.file("z.jpg")) << "z";
+    EXPECT_EQ(
+        lv::SortByFolderOrder({dir.file("a.jpg"), other.file("z.jpg"), dir.file("A.jpg")}),
+        (std::vector<std::string>{dir.file("A.jpg"), dir.file("a.jpg"), other.file("z.jpg")}));
     EXPECT_TRUE(lv::SortByFolderOrder({}).empty());
 }

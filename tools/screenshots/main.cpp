@@ -39,13 +39,13 @@ private:
     }
     QStringList OpenFiles(QWidget*, const lv::TFileDialog&) override { return {}; }
     QString SaveFile(QWidget*, const lv::TFileDialog&) override { return {}; }
+    int Box(QWidget*, lv::TBoxKind, const QString&, bool) override { return lv::kBoxNo; }
     int Exec(QDialog& dialog) override {
         dialog.show();
         QApplication::processEvents();
         shoot(dialog, folder + "/dialog-" + dialog.objectName() + ".png");
         return QDialog::Rejected;
     }
-    std::optional<int> JumpTo(QWidget*, int, int) override { return std::nullopt; }
     void OpenUrl(const QUrl&) override {}
     static void say(const QString& t) { std::fprintf(stderr, "%s\n", qPrintable(t)); }
 };
