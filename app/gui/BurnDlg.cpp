@@ -36,12 +36,13 @@ bool alive(qint64 pid) {
 } // namespace
 
 TBurnDlg::TBurnDlg(TDialogs& dialogs, QWidget* parent)
-    : QDialog(parent), ui(std::make_unique<Ui::BurnDlg>()), m_dialogs(dialogs) {
+    : QDialog(parent), ui(std::make_unique<Ui::BurnDlg>()), m_dialogs(dialogs),
+      m_timer(new QTimer(this)) {
     ui->setupUi(this);
     ui->logo_img->setPixmap(BurnIcon().pixmap(48));
-    m_timer.setObjectName(QStringLiteral("tmr"));
-    m_timer.setInterval(kTickMs);
-    connect(&m_timer, &QTimer::timeout, this, &TBurnDlg::tick);
+    m_timer->setObjectName(QStringLiteral("tmr"));
+    m_timer->setInterval(kTickMs);
+    connect(m_timer, &QTimer::timeout, this, &TBurnDlg::tick);
     connect(ui->cancel_btn, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -54,9 +55,9 @@ bool TBurnDlg::Run() {
     ui->prog->setRange(0, ProjectCount);
     ui->prog->setValue(0);
     Launched = 0;
-    m_timer.start();
+    m_timer->start();
     const int result = m_dialogs.Exec(*this);
-    m_timer.stop();
+    m_timer->stop();
     Busy = false;
     return result == QDialog::Accepted;
 }

@@ -52,7 +52,7 @@ private:
 
     std::unique_ptr<Ui::BurnDlg> ui;
     TDialogs& m_dialogs;
-    QTimer m_timer;
+    QTimer* m_timer; // child: language packs and tests find it by name
     std::string m_burner;
 };
 

@@ -403,3 +403,51 @@ TEST(SlideshowRun, AFailedRunTellsWhichCheckFailed) {
     EXPECT_NE(run.Detail().indexOf("a.jpg"), -1) << run.Detail().toStdString();
     EXPECT_EQ(run.Location().toStdString(), "");
 }
+
+TEST(SlideshowRun, ACancelAfterTheLastFrameOrDuringTheJoinSaysWhereTheVideoIs) {
+    for (const bool duringJoin : {false, true}) {
+        SCOPED_TRACE(duringJoin ? "during the join" : "after the last frame");
+        Pictures p(2);
+        const std::string mp3 =
+            lvtest::makeMp3(p.dir.path().string(), "song", {"-b", "128"}, 44100, 2, 2.0);
+        lv::TSlideshowRun run(p.list, nullptr);
+        lv::TRunSettings s;
+        s.FourCC = "DIB ";
+        s.Resolution = "64x48";
+        s.Fps = 10;
+        s.TimePerPicture = 3000;
+        s.OutputFile = p.dir.file("show.avi");
+        s.SoundtrackFile = mp3;
+        bool framesSeen = false;
+        QObject::connect(&run, &lv::TSlideshowRun::VideoProgress, [&](int position, int) {
+            // The last call comes once the picture track is closed, before its end is handled.
+            if (!duringJoin && framesSeen && position == 0)
+                run.Cancel();
+            framesSeen = framesSeen || position > 0;
+        });
+        QObject::connect(&run, &lv::TSlideshowRun::MuxProgress, [&](int, int, const QString&) {
+            if (duringJoin)
+                run.Cancel();
+        });
+        QEventLoop loop;
+        lv::TRunOutcome outcome = lv::TRunOutcome::Done;
+        QObject::connect(&run, &lv::TSlideshowRun::Finished, [&](lv::TRunOutcome o) {
+            outcome = o;
+            loop.quit();
+        });
+        run.Start(s);
+        QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+        loop.exec();
+        EXPECT_EQ(outcome, lv::TRunOutcome::Aborted);
+        EXPECT_FALSE(run.Running());
+        if (duringJoin) {
+            EXPECT_EQ(run.Detail().toStdString(),
+                      "The video without its soundtrack is kept in " + run.TempFile());
+            EXPECT_EQ(lvtest::probeStreams(run.TempFile()).size(), 1u);
+        } else {
+            EXPECT_EQ(run.Detail().toStdString(), "The video has no soundtrack: " + s.OutputFile);
+            EXPECT_TRUE(run.TempFile().empty()) << "the join never began";
+            EXPECT_EQ(lvtest::probeStreams(s.OutputFile).size(), 1u);
+        }
+    }
+}

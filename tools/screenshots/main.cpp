@@ -6,12 +6,15 @@
 #include "app/gui/Application.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainDlg.h"
+#include "app/gui/ProcessSuccessDlg.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
@@ -89,6 +92,16 @@ int main(int argc, char** argv) {
             QTimer::singleShot(1000, &window, [&] {
                 for (const char* name : {"exp_btn", "codecconfig_btn"})
                     window.findChild<QPushButton*>(name)->click();
+                // The organise dialog as a click on the second thumbnail opens it.
+                QLabel* slot =
+                    window.findChild<QWidget*>("thumb_rct")->findChildren<QLabel*>().at(1);
+                QMouseEvent release(QEvent::MouseButtonRelease, QPointF(10, 10),
+                                    slot->mapToGlobal(QPointF(10, 10)), Qt::LeftButton,
+                                    Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(slot, &release);
+                lv::TProcessSuccessDlg done(window.Dialogs(), &window);
+                done.VideoPath = (folder + "/screenshot-run.avi").toStdString();
+                window.Dialogs().Exec(done);
                 window.findChild<QToolButton*>("about_btn")->click();
                 window.findChild<QToolButton*>("settings_btn")->click();
                 app.quit();
