@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Starts the real window under Xvfb with the example project and writes screenshots:
-# docs/window-idle.png and docs/window-running.png (a run with its preview).
+# docs/window-idle.png, docs/window-running.png (a run with its preview) and
+# docs/dialog-*.png of the dialogs the window opens.
 # Usage: tools/screenshots.sh BUILD_DIR [FOLDER]
 set -euo pipefail
 build=${1:?build dir}
