@@ -45,6 +45,8 @@ TEST(ThumbStrip, SevenPicturesMoveOneSlotAtATimeAndRenderOnlyTheNewcomer) {
     EXPECT_EQ(strip.Label(7), "2 - 6 / 7");
 
     // A jump keeps the tags: only slots that now show another picture are drawn.
+    strip.JumpTo(1, 7);
+    EXPECT_TRUE(refresh(strip, 7).empty()) << "a jump to where the strip stands draws nothing";
     strip.JumpTo(2, 7);
     EXPECT_EQ(refresh(strip, 7), (std::vector<int>{0, 1, 2, 3, 4}));
     strip.JumpTo(99, 7);
