@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
 # Starts the real window under Xvfb with the example project and writes screenshots:
 # docs/window-idle.png, docs/window-running.png (a run with its preview) and
-# docs/dialog-*.png of the dialogs the window opens.
+# docs/dialog-*.png of the dialogs the window opens; the same in French (-040C) and German
+# (-0407).
 # Usage: tools/screenshots.sh BUILD_DIR [FOLDER]
 set -euo pipefail
 build=${1:?build dir}
 root=$(cd "$(dirname "$0")/.." && pwd)
 folder=$(realpath -m "${2:-$root/docs}")
 mkdir -p "$folder"
-xvfb-run -a -s "-screen 0 1280x800x24" \
-    "$build/tools/screenshots/lumivane-screenshots" "$root/examples/example.lmv" "$folder"
+# English, then French and German.
+for language in 0409 040C 0407; do
+    xvfb-run -a -s "-screen 0 1280x800x24" \
+        "$build/app/gui/lumivane-screenshots" "$root/examples/example.lmv" "$folder" \
+        $language
+done

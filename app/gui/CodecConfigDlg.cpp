@@ -31,10 +31,9 @@ TCodecConfigDlg::TCodecConfigDlg(const QString& codecLine, std::vector<TCodecSet
         ui->settings_lay->addRow(QString::fromStdString(s.label), field);
         m_fields.push_back(field);
     }
-    connect(ui->buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(ui->buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    connect(ui->buttons->button(QDialogButtonBox::RestoreDefaults), &QPushButton::clicked, this,
-            &TCodecConfigDlg::restoreDefaults);
+    connect(ui->ok_btn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui->cancel_btn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui->defaults_btn, &QPushButton::clicked, this, &TCodecConfigDlg::restoreDefaults);
 }
 
 TCodecConfigDlg::~TCodecConfigDlg() = default;

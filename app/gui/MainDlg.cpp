@@ -3,17 +3,21 @@
 #include "Audio/Duration.h"
 #include "Common/BmpToAvi.h"
 #include "Common/FrameServer.h"
+#include "Lang/TextStorage.h"
 #include "app/gui/AboutDlg.h"
+#include "app/gui/BurnDlg.h"
 #include "app/gui/CodecConfigDlg.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/ExpertDlg.h"
 #include "app/gui/HelpPage.h"
 #include "app/gui/Icons.h"
 #include "app/gui/JumpDlg.h"
+#include "app/gui/LangList.h"
 #include "app/gui/LoaderDlg.h"
 #include "app/gui/ProcessSuccessDlg.h"
 #include "app/gui/ReorderDlg.h"
 #include "app/gui/SettingsDlg.h"
+#include "app/gui/SpinEdit.h"
 #include "app/run/CodecChoice.h"
 #include "app/run/RunSettings.h"
 #include "app/run/Soundtrack.h"
@@ -60,8 +64,16 @@ constexpr int kThumbHeight = 75;
 } // namespace
 
 TMainDlg::TMainDlg(std::unique_ptr<TDialogs> dialogs, QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::MainDlg>()), m_dialogs(std::move(dialogs)) {
+    : QMainWindow(parent), ui(std::make_unique<Ui::MainDlg>()), m_dialogs(std::move(dialogs)),
+      m_texts(new TTextStorage(this)), m_lang(new TLangList(this)) {
     ui->setupUi(this);
+    m_texts->setObjectName(QStringLiteral("main_ts"));
+    m_texts->SetEnglish(Messages());
+    // Filled from this machine at start: a pack's lines would name another machine's codecs.
+    m_lang->ExcludedComps = {QStringLiteral("codecs_cmb"), QStringLiteral("res_cmb"),
+                             QStringLiteral("AboutDlg.version_lbl"),
+                             QStringLiteral("AboutDlg.links_lbl")};
+    connect(m_lang, &TLangList::AfterLanguageSwitch, this, &TMainDlg::langueAfterLanguageSwitch);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
@@ -132,12 +144,69 @@ template <typename Handler> void TMainDlg::guarded(Handler handler) {
     }
 }
 
+QStringList TMainDlg::Messages() {
+    return {"Soundtrack too short or too many picture loaded. Using minimal picture duration.",
+            "Empty picture list", "File not found :", "Invalid output file",
+            "Visual options disabled due to incompatible temporal settings", "Processing Video",
+            "An error has occured. Please reset the application.", "Aborted by user.",
+            "Processing Audio", "unused", "pictures",
+            "An error occured while processing video. Please choose another codec or different "
+            "settings and retry.",
+            "Convertion to DVD requires a third party product from ZOQ Software. Do you want to "
+            "download it now ?",
+            "Ardisk is required to burn CDs or DVDs. Do you want to download it now ?",
+            // Messages of this program beyond the classic ones.
+            "This codec has no settings to configure.", "This file does not exist. Create it?",
+            "A run is already under way"};
+}
+
+QString TMainDlg::Translate(const QString& english) const {
+    return m_texts->Translate(english);
+}
+
+void TMainDlg::langueAfterLanguageSwitch() {
+    // A pack may translate the caption: it always shows the name and the version.
+    setWindowTitle(q(ProgramCaption()));
+    updatePictureCount();
+    fitWindow();
+}
+
+// A fixed window: the size its layouts need with this platform's fonts and the captions of
+// the current language.
+void TMainDlg::fitWindow() {
+    setMinimumSize(0, 0);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    // New captions ask their layouts to be redone later: do it now, before measuring.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    for (QLayout* l : findChildren<QLayout*>())
+        l->invalidate();
+    if (layout())
+        layout()->activate();
+    setFixedSize(sizeHint());
+}
+
+std::vector<std::unique_ptr<QWidget>> TMainDlg::CreateDialogs() {
+    std::vector<std::unique_ptr<QWidget>> forms;
+    forms.push_back(std::make_unique<TAboutDlg>([](const QUrl&) {}, this));
+    forms.push_back(std::make_unique<TJumpDlg>(this));
+    if (m_thumbServer)
+        forms.push_back(std::make_unique<TReorderDlg>(m_pictures, *m_thumbServer, this));
+    forms.push_back(std::make_unique<TLoaderDlg>(this));
+    forms.push_back(std::make_unique<TSettingsDlg>(this, m_lang));
+    forms.push_back(std::make_unique<TExpertDlg>(this));
+    forms.push_back(std::make_unique<TProcessSuccessDlg>(*m_dialogs, this));
+    forms.push_back(std::make_unique<TBurnDlg>(*m_dialogs, this));
+    forms.push_back(
+        std::make_unique<TCodecConfigDlg>(QString(), std::vector<TCodecSetting>{}, this));
+    return forms;
+}
+
 void TMainDlg::showError(const std::exception& e) {
     m_dialogs->Error(this, q(ErrorWithLocation(e)));
 }
 
 void TMainDlg::message(const QString& text) {
-    m_dialogs->Message(this, text);
+    m_dialogs->Message(this, Translate(text));
 }
 
 void TMainDlg::connectHandlers() {
@@ -201,7 +270,8 @@ void TMainDlg::StartUp() {
     m_run = std::make_unique<TSlideshowRun>(m_pictures, m_log.get());
     connect(m_run.get(), &TSlideshowRun::VideoProgress, this, &TMainDlg::videoProgress);
     connect(m_run.get(), &TSlideshowRun::MuxProgress, this, &TMainDlg::muxProgress);
-    connect(m_run.get(), &TSlideshowRun::StatusChanged, m_statusPanel, &QLabel::setText);
+    connect(m_run.get(), &TSlideshowRun::StatusChanged, this,
+            [this](const QString& status) { m_statusPanel->setText(Translate(status)); });
     connect(m_run.get(), &TSlideshowRun::PhaseChanged, this, [this](TRunPhase phase) {
         if (phase == TRunPhase::Audio)
             ui->img->hide();
@@ -229,8 +299,16 @@ void TMainDlg::StartUp() {
 
     EnableControls(true);
     updatePictureCount();
-    // A fixed window: the size its layouts need with this platform's fonts.
-    setFixedSize(sizeHint());
+    fitWindow();
+
+    std::vector<std::unique_ptr<QWidget>> dialogs; // alive while the template is written
+    m_lang->StartUp(QCoreApplication::arguments(), [&] {
+        dialogs = CreateDialogs();
+        std::vector<QWidget*> forms{this};
+        for (auto& d : dialogs)
+            forms.push_back(d.get());
+        return forms;
+    });
 }
 
 void TMainDlg::EnableControls(bool on) {
@@ -383,11 +461,12 @@ void TMainDlg::runFinished(TRunOutcome outcome) {
         showDone(m_run->OutputFile());
         break;
     case TRunOutcome::Aborted:
-        message(m_run->Detail().isEmpty() ? m_run->Message()
-                                          : m_run->Message() + "\n\n" + m_run->Detail());
+        m_dialogs->Message(this, m_run->Detail().isEmpty()
+                                     ? Translate(m_run->Message())
+                                     : Translate(m_run->Message()) + "\n\n" + m_run->Detail());
         break;
     case TRunOutcome::Failed: {
-        QString text = m_run->Message();
+        QString text = Translate(m_run->Message());
         if (!m_run->Detail().isEmpty())
             text += "\n\n" + m_run->Detail();
         if (!m_run->Location().isEmpty())
@@ -401,6 +480,7 @@ void TMainDlg::runFinished(TRunOutcome outcome) {
 void TMainDlg::showDone(const std::string& video) {
     TProcessSuccessDlg done(*m_dialogs, this);
     done.VideoPath = video;
+    done.Translate = [this](const QString& english) { return Translate(english); };
     m_dialogs->Exec(done);
 }
 
@@ -460,7 +540,7 @@ void TMainDlg::dlcodecs_btnClick() {
 }
 
 void TMainDlg::settings_btnClick() {
-    TSettingsDlg dialog(this);
+    TSettingsDlg dialog(this, m_lang);
     m_dialogs->Exec(dialog);
 }
 
@@ -601,7 +681,8 @@ void TMainDlg::organize(int preselected) {
 }
 
 void TMainDlg::updatePictureCount() {
-    m_countPanel->setText(QStringLiteral("%1 %2").arg(m_pictures.Count()).arg("pictures"));
+    m_countPanel->setText(
+        QStringLiteral("%1 %2").arg(m_pictures.Count()).arg(Translate("pictures")));
 }
 
 bool TMainDlg::eventFilter(QObject* watched, QEvent* e) {
@@ -690,8 +771,8 @@ void TMainDlg::save_btnClick() {
         return;
     const std::string name = ProjectSaveName(s(chosen));
     if (!FileExists(name) &&
-        !m_dialogs->Confirm(
-            this, QStringLiteral("%1\nThis file does not exist.\nCreate it?").arg(q(name))))
+        !m_dialogs->Confirm(this,
+                            q(name) + "\n" + Translate("This file does not exist. Create it?")))
         return;
     SaveProjectFile(name);
 }

@@ -26,6 +26,8 @@ namespace lv {
 class TDialogs;
 class TFrameServer;
 class TKLog;
+class TLangList;
+class TTextStorage;
 
 // The main window: the picture list with its thumbnail strip, the soundtrack, the output,
 // the encoding options, projects, and the run, which it hands to TSlideshowRun and shows.
@@ -68,6 +70,13 @@ public:
     std::string SaveProjectFile(const std::string& fileName);
     // Enables or disables the editing controls and their menu commands; "Cancel" opposite.
     void EnableControls(bool on);
+    // A message of the window in the current language (through `main_ts`).
+    QString Translate(const QString& english) const;
+    TLangList& Languages() { return *m_lang; }
+    // One of each dialog the window opens, for the language template.
+    std::vector<std::unique_ptr<QWidget>> CreateDialogs();
+    // The English messages of `main_ts`, in order.
+    static QStringList Messages();
 
 public Q_SLOTS:
     void sound_btnClick();
@@ -85,6 +94,7 @@ public Q_SLOTS:
     void help_btnClick();
     void about_btnClick();
     void Quit1Click();
+    void langueAfterLanguageSwitch();
     void addphotos_btnClick();
     void imgreset_btnClick();
     void next_btnClick();
@@ -120,9 +130,12 @@ private:
     void updatePictureCount();
     void organize(int preselected);
     bool matchAudioAllowed() const;
+    void fitWindow();
 
     std::unique_ptr<Ui::MainDlg> ui;
     std::unique_ptr<TDialogs> m_dialogs;
+    TTextStorage* m_texts;           // main_ts, owned by the window
+    TLangList* m_lang;               // langue, owned by the window
     QLabel* m_countPanel = nullptr;  // status bar panel 0
     QLabel* m_statusPanel = nullptr; // status bar panel 1
     std::array<QLabel*, 5> m_slots{};

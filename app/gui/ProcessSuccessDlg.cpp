@@ -69,7 +69,7 @@ void TProcessSuccessDlg::folder_btnClick() {
 }
 
 bool TProcessSuccessDlg::offerDownload(const QString& text) {
-    if (m_dialogs.Box(this, TBoxKind::Warning, text, true) != kBoxYes)
+    if (m_dialogs.Box(this, TBoxKind::Warning, Translate(text), true) != kBoxYes)
         return false;
     m_dialogs.OpenUrl(HelpPageUrl(QStringLiteral("tools")));
     return true;

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -25,6 +26,8 @@ public:
     ~TProcessSuccessDlg() override;
 
     std::string VideoPath;
+    // The window's message lookup (its messages 13 and 14 are asked here).
+    std::function<QString(const QString&)> Translate = [](const QString& s) { return s; };
 
 public Q_SLOTS:
     void play_btnClick();

@@ -4,13 +4,11 @@
 
 namespace lv {
 
-TSettingsDlg::TSettingsDlg(QWidget* parent)
+TSettingsDlg::TSettingsDlg(QWidget* parent, TLangList* languages)
     : QDialog(parent), ui(std::make_unique<Ui::SettingsDlg>()) {
     ui->setupUi(this);
-    QFont bold = ui->banner_lbl->font();
-    bold.setBold(true);
-    ui->banner_lbl->setFont(bold);
-    connect(ui->buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    ui->lng->SetLanguageList(languages);
 }
 
 TSettingsDlg::~TSettingsDlg() = default;

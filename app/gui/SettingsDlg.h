@@ -10,12 +10,14 @@ class SettingsDlg;
 
 namespace lv {
 
-// "Settings": the language of the program. Until language packs are installed it shows the
-// one language there is.
+class TLangList;
+
+// "Settings": the language of the program. A click in the list switches at once; the
+// window's close button closes it.
 class TSettingsDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit TSettingsDlg(QWidget* parent = nullptr);
+    TSettingsDlg(QWidget* parent, TLangList* languages);
     ~TSettingsDlg() override;
 
 private:

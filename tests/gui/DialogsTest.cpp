@@ -154,6 +154,7 @@ private Q_SLOTS:
             {"BurnDlg", "tmr", ""},
             {"LoaderDlg", "LoaderDlg", "Thumbnails"},
             {"SettingsDlg", "SettingsDlg", "Settings"},
+            {"SettingsDlg", "lng", ""},
             {"AboutDlg", "AboutDlg", "About"},
             {"CodecConfigDlg", "CodecConfigDlg", "Codec Configuration"}};
         for (const auto& row : rows)
@@ -182,7 +183,7 @@ private Q_SLOTS:
         else if (form == "LoaderDlg")
             dialog = std::make_unique<lv::TLoaderDlg>();
         else if (form == "SettingsDlg")
-            dialog = std::make_unique<lv::TSettingsDlg>();
+            dialog = std::make_unique<lv::TSettingsDlg>(nullptr, nullptr);
         else if (form == "AboutDlg")
             dialog = std::make_unique<lv::TAboutDlg>([](const QUrl&) {});
         else

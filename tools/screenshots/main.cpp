@@ -1,10 +1,12 @@
-// lumivane-screenshots PROJECT FOLDER: opens the real window on the display it is given
+// lumivane-screenshots PROJECT FOLDER [LANGID]: opens the real window on the display it is given
 // (Xvfb in tools/screenshots.sh), loads PROJECT and writes FOLDER/window-idle.png, then
 // starts a run and writes FOLDER/window-running.png while the preview shows its frames, then
-// FOLDER/dialog-*.png of the dialogs the window opens.
+// FOLDER/dialog-*.png of the dialogs the window opens. With LANGID (hex, "040C") the window
+// first switches to that language's pack and the files are named *-LANGID.png.
 #include "Audio/DecoderLibraries.h"
 #include "app/gui/Application.h"
 #include "app/gui/Dialogs.h"
+#include "app/gui/LangList.h"
 #include "app/gui/MainDlg.h"
 #include "app/gui/ProcessSuccessDlg.h"
 
@@ -26,6 +28,8 @@
 
 namespace {
 
+QString g_suffix; // "-040C" for the French screenshots
+
 bool shoot(QWidget& window, const QString& file);
 
 // Never blocks: messages are printed, and a form's dialog is shown, photographed and closed.
@@ -46,7 +50,7 @@ private:
     int Exec(QDialog& dialog) override {
         dialog.show();
         QApplication::processEvents();
-        shoot(dialog, folder + "/dialog-" + dialog.objectName() + ".png");
+        shoot(dialog, folder + "/dialog-" + dialog.objectName() + g_suffix + ".png");
         return QDialog::Rejected;
     }
     void OpenUrl(const QUrl&) override {}
@@ -65,17 +69,27 @@ bool shoot(QWidget& window, const QString& file) {
 
 int main(int argc, char** argv) {
     lv::TApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: lumivane-screenshots PROJECT FOLDER\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: lumivane-screenshots PROJECT FOLDER [LANGID]\n");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[2]);
+    const QString language = argc == 4 ? QString::fromLatin1(argv[3]) : QString();
+    g_suffix = language.isEmpty() || language == "0409" ? QString() : "-" + language;
     lv::DecoderLibraries();
     auto dialogs = std::make_unique<PrintingDialogs>();
     dialogs->folder = folder;
     lv::TMainDlg window(std::move(dialogs));
     window.move(0, 0);
     window.show();
+    if (!language.isEmpty()) {
+        const auto& packs = window.Languages().Packs();
+        for (std::size_t i = 0; i < packs.size(); ++i)
+            if (lv::LangIdOf(packs[i].Packed) == language.toUInt(nullptr, 16)) {
+                window.Languages().SetLanguageIndex(int(i));
+                break;
+            }
+    }
     window.LoadProjectFile(argv[1]);
     window.findChild<QLineEdit*>("out_txt")->setText(folder + "/screenshot-run.avi");
     window.findChild<QCheckBox*>("dynamics_chk")->click();
@@ -84,10 +98,10 @@ int main(int argc, char** argv) {
 
     int status = 0;
     QTimer::singleShot(1500, &window, [&] {
-        status |= shoot(window, folder + "/window-idle.png") ? 0 : 1;
+        status |= shoot(window, folder + "/window-idle" + g_suffix + ".png") ? 0 : 1;
         window.findChild<QPushButton*>("go_btn")->click();
         QTimer::singleShot(1500, &window, [&] {
-            status |= shoot(window, folder + "/window-running.png") ? 0 : 1;
+            status |= shoot(window, folder + "/window-running" + g_suffix + ".png") ? 0 : 1;
             window.findChild<QPushButton*>("cancel_btn")->click();
             QTimer::singleShot(1000, &window, [&] {
                 for (const char* name : {"exp_btn", "codecconfig_btn"})

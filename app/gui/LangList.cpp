@@ -1,0 +1,151 @@
+#include "app/gui/LangList.h"
+
+#include "platform/Errors.h"
+#include "platform/Files.h"
+#include "platform/Registry.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QEvent>
+#include <QFileInfo>
+#include <QMessageBox>
+
+#include <cstdlib>
+
+namespace lv {
+
+namespace {
+
+constexpr const char* kAppliedProperty = "lvLanguageSerial";
+
+} // namespace
+
+TLangList::TLangList(QWidget* mainWindow) : QObject(mainWindow), m_mainWindow(mainWindow) {
+    setObjectName(QStringLiteral("langue"));
+    qApp->installEventFilter(this);
+}
+
+TLangList::~TLangList() = default;
+
+std::string TLangList::PacksFolder() const {
+    const std::string program = ProgramFolder();
+    auto withSeparator = [](std::string folder) {
+        if (folder.empty() || folder.back() != '/')
+            folder += '/';
+        return folder;
+    };
+    if (QFileInfo(QString::fromStdString(program + SubDir)).isDir())
+        return withSeparator(program + SubDir);
+    const std::string shared = program + "../share/lumivane/" + SubDir;
+    if (QFileInfo(QString::fromStdString(shared)).isDir())
+        return withSeparator(QDir::cleanPath(QString::fromStdString(shared)).toStdString());
+    return withSeparator(QDir::currentPath().toStdString() + "/" + SubDir);
+}
+
+bool TLangList::ScanPacks() {
+    m_packs = lv::ScanPacks(PacksFolder(), FilePrefix);
+    return !m_packs.empty();
+}
+
+TLanguageRecord TLangList::record() const {
+    TLanguageRecord r;
+    r.Excluded = ExcludedComps;
+    return r;
+}
+
+void TLangList::SetLanguageIndex(int index) {
+    if (index < 0 || index >= int(m_packs.size()))
+        return;
+    m_index = index;
+    if (Autoload)
+        SaveLanguage();
+    TPack pack;
+    try {
+        pack = ReadPack(m_packs[std::size_t(index)].File);
+    } catch (const Error& e) {
+        if (std::string(e.what()) == "Format not supported in this revision")
+            throw;
+        return; // missing or damaged: the texts stay as they are
+    }
+    m_current = std::make_unique<TPack>(std::move(pack));
+    ++m_serial;
+    // The main window and every form already open; forms shown later get it as they show.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w == m_mainWindow || (qobject_cast<QDialog*>(w) && w->isVisible()))
+            ApplyTo(w);
+    Q_EMIT AfterLanguageSwitch();
+}
+
+void TLangList::ApplyTo(QWidget* form) const {
+    if (!m_current || form->property(kAppliedProperty).toInt() == m_serial)
+        return;
+    form->setProperty(kAppliedProperty, m_serial);
+    record().Apply(*m_current, {form}, m_mainWindow);
+}
+
+bool TLangList::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show && m_current) {
+        auto* dialog = qobject_cast<QDialog*>(watched);
+        // Qt's own boxes carry no component of ours.
+        if (dialog && !qobject_cast<QMessageBox*>(dialog) && !dialog->objectName().isEmpty())
+            ApplyTo(dialog);
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool TLangList::SelectStoredLanguage() {
+    const std::string stored = ReadRegString(RegKey, objectName().toStdString());
+    std::int64_t value = -1;
+    if (!stored.empty()) {
+        char* end = nullptr;
+        const long long parsed = std::strtoll(stored.c_str(), &end, 10);
+        if (end && *end == '\0' && parsed >= 0)
+            value = parsed;
+    }
+    const std::uint16_t user = LangIdFromLocale(QLocale::system().name().toStdString());
+    const int index = SelectLanguage(m_packs, value, user);
+    if (index < 0)
+        return false;
+    SetLanguageIndex(index);
+    return true;
+}
+
+void TLangList::SaveLanguage() const {
+    if (m_index >= 0 && m_index < int(m_packs.size()))
+        WriteRegString(RegKey, objectName().toStdString(),
+                       std::to_string(m_packs[std::size_t(m_index)].Packed));
+}
+
+QString TLangList::Banner() const {
+    return m_current ? QString::fromStdString(m_current->Header.Banner) : QString();
+}
+
+void TLangList::StartUp(const QStringList& arguments,
+                        const std::function<std::vector<QWidget*>()>& forms) {
+    if (m_started)
+        return;
+    m_started = true;
+    for (int i = 1; i < arguments.size(); ++i) {
+        const QString a = arguments[i].toLower().replace('/', '-');
+        if (a.startsWith("-co")) {
+            QApplication::beep();
+            ScanPacks();
+            WriteTemplatePack(forms());
+            break;
+        }
+    }
+    ScanPacks();
+    if (Autoload)
+        SelectStoredLanguage();
+}
+
+void TLangList::WriteTemplatePack(const std::vector<QWidget*>& forms) {
+    QDir().mkpath(QString::fromStdString(PacksFolder()));
+    const TPack pack = record().Template(forms, m_mainWindow, [](const QString& message) {
+        QMessageBox::warning(nullptr, QApplication::applicationName(), message);
+    });
+    WritePack(PacksFolder() + FilePrefix + "ORIGINAL.SPK", pack);
+}
+
+} // namespace lv

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "Lang/LanguagePack.h"
+#include "Lang/LanguageTable.h"
+#include "app/gui/LanguageRecord.h"
+
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QWidget;
+
+namespace lv {
+
+// The installed language packs and the one in use (on the main window as `langue`). Packs
+// are PacksFolder() + FilePrefix + 8 hex digits of their packed id + ".SPK". Setting
+// LanguageIndex applies a pack to the main window and to every form shown from then on,
+// remembers it in the settings store and raises AfterLanguageSwitch. User-interface thread.
+class TLangList : public QObject {
+    Q_OBJECT
+public:
+    explicit TLangList(QWidget* mainWindow);
+    ~TLangList() override;
+
+    std::string FilePrefix = "LMV_";
+    // Packs live in this folder of the program's, or of ../share/lumivane/ when installed.
+    std::string SubDir = "lang";
+    std::string RegKey = "HKEY_CURRENT_USER\\Software\\Tessaro\\Lumivane";
+    bool Autoload = true;
+    QStringList ExcludedComps;
+
+    std::string PacksFolder() const;
+    // True when at least one pack was found.
+    bool ScanPacks();
+    const std::vector<TFoundPack>& Packs() const { return m_packs; }
+
+    int LanguageIndex() const { return m_index; }
+    // Outside the list: nothing. A pack that cannot be applied leaves the texts as they are
+    // (index and stored value are updated all the same) and raises no AfterLanguageSwitch;
+    // one of an unknown revision throws its lv::Error.
+    void SetLanguageIndex(int index);
+    // The stored choice, or the user's language when nothing is stored.
+    bool SelectStoredLanguage();
+    void SaveLanguage() const;
+    // The banner of the pack applied last; empty before any.
+    QString Banner() const;
+
+    // Start-up, once: "-co" (or "/CO") among `arguments` writes the template of `forms()`
+    // first; then the packs are scanned and the stored language selected.
+    void StartUp(const QStringList& arguments, const std::function<std::vector<QWidget*>()>& forms);
+    // Writes PacksFolder() + FilePrefix + "ORIGINAL.SPK" from the forms' current texts.
+    void WriteTemplatePack(const std::vector<QWidget*>& forms);
+
+    // Applies the pack in use, if any, to a form created after the switch.
+    void ApplyTo(QWidget* form) const;
+
+Q_SIGNALS:
+    void AfterLanguageSwitch();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    TLanguageRecord record() const;
+
+    QWidget* m_mainWindow;
+    std::vector<TFoundPack> m_packs;
+    int m_index = 0;
+    std::unique_ptr<TPack> m_current; // the pack applied last
+    int m_serial = 0;                 // counts applied packs, so a form gets each once
+    bool m_started = false;
+};
+
+} // namespace lv
