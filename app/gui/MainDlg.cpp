@@ -40,6 +40,7 @@
 #include <QEventLoop>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QUrl>
 
 namespace lv {
@@ -169,6 +170,8 @@ void TMainDlg::langueAfterLanguageSwitch() {
     setWindowTitle(q(ProgramCaption()));
     updatePictureCount();
     fitWindow();
+    // Some widgets take their new size only once the events of the switch have run.
+    QTimer::singleShot(0, this, &TMainDlg::fitWindow);
 }
 
 // A fixed window: the size its layouts need with this platform's fonts and the captions of
@@ -178,6 +181,11 @@ void TMainDlg::fitWindow() {
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     // New captions ask their layouts to be redone later: do it now, before measuring.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    // The side panel keeps its classic width unless a caption needs more.
+    int side = 0;
+    for (QToolButton* b : {ui->settings_btn, ui->help_btn, ui->about_btn})
+        side = std::max(side, b->sizeHint().width());
+    ui->modes_pnl->setMinimumWidth(std::max(103, side + 26));
     for (QLayout* l : findChildren<QLayout*>())
         l->invalidate();
     if (layout())
