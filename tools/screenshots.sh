@@ -9,6 +9,10 @@ build=${1:?build dir}
 root=$(cd "$(dirname "$0")/.." && pwd)
 folder=$(realpath -m "${2:-$root/docs}")
 mkdir -p "$folder"
+# A settings store of its own: the user's remembered language and folders stay as they are.
+LUMIVANE_SETTINGS_DIR=$(mktemp -d)
+export LUMIVANE_SETTINGS_DIR
+trap 'rm -rf "$LUMIVANE_SETTINGS_DIR"' EXIT
 # English, then French and German.
 for language in 0409 040C 0407; do
     xvfb-run -a -s "-screen 0 1280x800x24" \

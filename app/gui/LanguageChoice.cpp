@@ -85,10 +85,12 @@ void TLanguageChoice::rowClicked(int row) {
     if (!m_list)
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    struct RestoreCursor {
+        ~RestoreCursor() { QApplication::restoreOverrideCursor(); }
+    } restore; // also when the pack is refused with an error
     QApplication::processEvents();
     m_list->SetLanguageIndex(row);
     m_banner->setText("  " + m_list->Banner());
-    QApplication::restoreOverrideCursor();
     Q_EMIT Clicked();
 }
 

@@ -1,11 +1,13 @@
 // lumivane: the desktop program. `lumivane [PROJECT.lmv]` opens the window, with that
-// project loaded when one is named.
+// project loaded when one is named; `lumivane -co` also writes the language template
+// LMV_ORIGINAL.SPK into the packs' folder.
 #include "Audio/DecoderLibraries.h"
 #include "app/gui/Application.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainDlg.h"
 #include "platform/Errors.h"
 
+#include <QFileInfo>
 #include <QTimer>
 
 int main(int argc, char** argv) {
@@ -16,9 +18,13 @@ int main(int argc, char** argv) {
     app.ShowError = [&window](const QString& text) { window.Dialogs().Error(&window, text); };
     window.show();
 
+    // The first argument that names a file is a project to open; switches such as "-co"
+    // (write the language template) are the language list's.
     const QStringList args = QApplication::arguments();
-    if (args.size() > 1) {
-        const std::string project = args.at(1).toStdString();
+    for (int i = 1; i < args.size(); ++i) {
+        if (!QFileInfo(args[i]).isFile())
+            continue;
+        const std::string project = args[i].toStdString();
         QTimer::singleShot(0, &window, [&window, project] {
             try {
                 window.LoadProjectFile(project);
@@ -26,6 +32,7 @@ int main(int argc, char** argv) {
                 window.Dialogs().Error(&window, QString::fromStdString(lv::ErrorWithLocation(e)));
             }
         });
+        break;
     }
     return app.exec();
 }
