@@ -231,15 +231,15 @@ TPackTable ParseTable(const std::string& text) {
     return table;
 }
 
-std::vector<std::uint8_t> DrawFlag(const std::string& spec) {
-    const QStringList words = QString::fromStdString(spec).split(' ', Qt::SkipEmptyParts);
+std::vector<std::uint8_t> DrawFlag(const std::string& pattern) {
+    const QStringList words = QString::fromStdString(pattern).split(' ', Qt::SkipEmptyParts);
     if (words.size() < 3)
-        throw Error("Cannot draw the flag \"" + spec + "\"");
+        throw Error("Cannot draw the flag \"" + pattern + "\"");
     std::vector<QColor> colours;
     for (int i = 1; i < words.size(); ++i) {
         QColor c(words[i]);
         if (!c.isValid())
-            throw Error("Not a colour in the flag \"" + spec + "\": " + words[i].toStdString());
+            throw Error("Not a colour in the flag \"" + pattern + "\": " + words[i].toStdString());
         colours.push_back(c);
     }
     const int w = 42, h = 28;
@@ -258,7 +258,7 @@ std::vector<std::uint8_t> DrawFlag(const std::string& spec) {
         p.fillRect(QRect(0, h / 2 - 3, w, 6), colours[1]);
         p.fillRect(QRect(w / 2 - 3, 0, 6, h), colours[1]);
     } else {
-        throw Error("Cannot draw the flag \"" + spec + "\"");
+        throw Error("Cannot draw the flag \"" + pattern + "\"");
     }
     p.end();
     QByteArray bytes;

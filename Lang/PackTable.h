@@ -34,14 +34,14 @@ struct TPackTable {
 // Rows for every text of `english` (a template), with the translations of `translated`
 // (a pack; records marked translated) where it has the same path and field.
 TPackTable TableFromPacks(const TPack& english, const TPack* translated);
-// The pack a table stands for: translated rows marked, the flag drawn from its spec.
+// The pack a table stands for: translated rows marked, the flag drawn from its pattern.
 TPack PackFromTable(const TPackTable& table);
 
 // Text form. ParseTable throws lv::Error with the line number for a line it cannot read.
 std::string FormatTable(const TPackTable& table);
 TPackTable ParseTable(const std::string& text);
 
-// A flag from its spec, as a BMP file image; throws lv::Error for a spec it cannot draw.
-std::vector<std::uint8_t> DrawFlag(const std::string& spec);
+// A flag from its pattern, as a BMP file image; throws lv::Error for a pattern it cannot draw.
+std::vector<std::uint8_t> DrawFlag(const std::string& pattern);
 
 } // namespace lv

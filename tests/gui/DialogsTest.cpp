@@ -17,6 +17,7 @@
 #include "platform/NamedMutex.h"
 #include "platform/Registry.h"
 
+#include "Captions.h"
 #include "FakeDialogs.h"
 #include "support/Pictures.h"
 #include "support/Sounds.h"
@@ -42,18 +43,6 @@
 using lvtest::FakeDialogs;
 
 namespace {
-
-QString caption(QObject* o) {
-    if (auto* w = qobject_cast<QWidget*>(o); w && w->isWindow())
-        return w->windowTitle();
-    if (auto* g = qobject_cast<QGroupBox*>(o))
-        return g->title();
-    if (auto* b = qobject_cast<QAbstractButton*>(o))
-        return b->text();
-    if (auto* l = qobject_cast<QLabel*>(o))
-        return l->text();
-    return QString();
-}
 
 // Five pictures A..E (a.jpg ... e.jpg) and the window's kind of thumbnail server over them.
 struct Pictures {
@@ -192,7 +181,7 @@ private Q_SLOTS:
         QCOMPARE(dialog->objectName(), form);
         QObject* o = name == form ? dialog.get() : dialog->findChild<QObject*>(name);
         QVERIFY2(o, qPrintable(name + " is missing"));
-        QCOMPARE(caption(o), text);
+        QCOMPARE(lvtest::caption(o), text);
     }
 
     void organiseMovesDeletesEditsAndShuffles() {

@@ -6,6 +6,7 @@
 #include "platform/Files.h"
 #include "platform/Registry.h"
 
+#include "Captions.h"
 #include "FakeDialogs.h"
 
 #include <QAction>
@@ -75,17 +76,6 @@ std::string readFile(const std::string& path) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-bool fitsCaption(QWidget* w) {
-    if (auto* b = qobject_cast<QPushButton*>(w)) {
-        QStyleOptionButton option;
-        option.initFrom(b);
-        option.text = b->text();
-        const QRect area = b->style()->subElementRect(QStyle::SE_PushButtonContents, &option, b);
-        return b->fontMetrics().horizontalAdvance(b->text()) <= area.width();
-    }
-    return w->width() >= w->minimumSizeHint().width();
 }
 
 } // namespace
@@ -223,13 +213,14 @@ private Q_SLOTS:
                 if (w->isVisible() && !w->objectName().isEmpty() &&
                     !w->objectName().startsWith("qt_") &&
                     (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w)))
-                    QVERIFY2(fitsCaption(w), qPrintable(QString::fromStdString(packs[i].Display) +
-                                                        ": " + w->objectName() +
-                                                        QStringLiteral(" %1 of %2, window %3 of %4")
-                                                            .arg(w->width())
-                                                            .arg(w->minimumSizeHint().width())
-                                                            .arg(window.width())
-                                                            .arg(window.sizeHint().width())));
+                    QVERIFY2(lvtest::fitsCaption(w),
+                             qPrintable(QString::fromStdString(packs[i].Display) + ": " +
+                                        w->objectName() +
+                                        QStringLiteral(" %1 of %2, window %3 of %4")
+                                            .arg(w->width())
+                                            .arg(w->minimumSizeHint().width())
+                                            .arg(window.width())
+                                            .arg(window.sizeHint().width())));
         }
     }
 

@@ -1,5 +1,6 @@
 #include "app/gui/MainDlg.h"
 
+#include "Captions.h"
 #include "FakeDialogs.h"
 #include "log/KLog.h"
 #include "platform/Files.h"
@@ -78,33 +79,6 @@ struct Window {
         return finished.wait(120000);
     }
 };
-
-QString caption(QObject* o) {
-    if (auto* g = qobject_cast<QGroupBox*>(o))
-        return g->title();
-    if (auto* b = qobject_cast<QAbstractButton*>(o))
-        return b->text();
-    if (auto* l = qobject_cast<QLabel*>(o))
-        return l->text();
-    if (auto* a = qobject_cast<QAction*>(o))
-        return a->text();
-    if (auto* m = qobject_cast<QMenu*>(o))
-        return m->title();
-    return QString();
-}
-
-// Push buttons have a minimum width of the style's own, so they are measured by the area
-// their text is drawn in; the other controls by what their layout needs to show it.
-bool fitsCaption(QWidget* w, const QString& text) {
-    if (qobject_cast<QPushButton*>(w)) {
-        QStyleOptionButton option;
-        option.initFrom(w);
-        option.text = text;
-        const QRect area = w->style()->subElementRect(QStyle::SE_PushButtonContents, &option, w);
-        return w->fontMetrics().horizontalAdvance(text) <= area.width();
-    }
-    return w->width() >= w->minimumSizeHint().width();
-}
 
 } // namespace
 
@@ -199,10 +173,10 @@ private Q_SLOTS:
         QFETCH(QString, text);
         QObject* o = w.dlg->findChild<QObject*>(name);
         QVERIFY2(o, qPrintable(name + " is missing"));
-        QCOMPARE(caption(o), text);
+        QCOMPARE(lvtest::caption(o), text);
         if (auto* widget = qobject_cast<QWidget*>(o);
             widget && !text.isEmpty() && widget->isVisible())
-            QVERIFY2(fitsCaption(widget, text),
+            QVERIFY2(lvtest::fitsCaption(widget),
                      qPrintable(QStringLiteral("%1 cuts its caption off: %2 of %3 pixels")
                                     .arg(name)
                                     .arg(widget->width())
