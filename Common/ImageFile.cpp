@@ -1,22 +1,17 @@
 #include "Common/ImageFile.h"
 
+#include "Common/BmpReader.h"
 #include "Common/JpegDecoder.h"
+#include "Common/Orientation.h"
+#include "Common/StripScaler.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
-
-#include <QImageReader>
-#include <QString>
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
-#include <memory>
-
-extern "C" {
-#include <libavutil/opt.h>
-#include <libswscale/swscale.h>
-}
+#include <functional>
 
 namespace lv {
 
@@ -29,41 +24,125 @@ std::string lowerExt(const std::string& fileName) {
     return ext;
 }
 
-QImage decodeBmp(const std::string& fileName) {
-    if (!FileExists(fileName))
-        throw Error("Cannot open picture file " + fileName);
-    QImageReader reader(QString::fromStdString(fileName), "bmp");
-    reader.setAutoDetectImageFormat(false); // the extension decides, not the content
-    QImage image = reader.read();
-    if (image.isNull())
-        throw Error("Cannot decode picture file " + fileName + ": " +
-                    reader.errorString().toStdString());
-    return image.convertToFormat(QImage::Format_ARGB32);
+bool isJpeg(const std::string& ext) {
+    return ext == ".jpg" || ext == ".jpeg";
 }
 
 QImage load(const std::string& fileName) {
     const std::string ext = lowerExt(fileName);
-    if (ext == ".jpg" || ext == ".jpeg")
-        return DecodeJpeg(fileName);
+    if (isJpeg(ext)) {
+        const int orientation = TJpegReader(fileName).Orientation();
+        return Oriented(DecodeJpeg(fileName), orientation);
+    }
     if (ext == ".bmp")
-        return decodeBmp(fileName);
+        return TBmpReader(fileName).ReadWhole();
     throw Error("No decoder for picture file " + fileName);
 }
 
-struct SwsDeleter {
-    void operator()(SwsContext* c) const { sws_freeContext(c); }
-};
+// Rows handed to the scaler at a time: a JPEG's MCU row is at most 16 rows high.
+constexpr int kStripRows = 16;
 
-// Scaling runs on at most two threads: the machine this is built for has two cores, and the
-// encoder may be busy on the other one.
-constexpr int kScaleThreads = 2;
+// Targets no larger than this are previews (the thumbnails, the organise box): no video frame
+// the program offers is this small, so frames keep the full-size decoding.
+constexpr int kPreviewMaxWidth = 160, kPreviewMaxHeight = 120;
+
+using RowReader = std::function<int(uchar* rows, qsizetype stride, int maxRows)>;
+
+// Scales a picture read by strips (stored srcW x srcH, turned upright by `orientation`) into the
+// rectangle m of dest, whose size is the upright fitted size.
+void scaleStrips(int srcW, int srcH, int orientation, const RowReader& read, QImage& dest,
+                 const FitMargins& m) {
+    const int w = dest.width() - 2 * m.horizontal, h = dest.height() - 2 * m.vertical;
+    QImage strip(srcW, kStripRows, QImage::Format_ARGB32);
+    if (strip.isNull())
+        throw Error("Cannot allocate rows of " + std::to_string(srcW) + " pixels");
+    auto feedAll = [&](TStripScaler* scaler) {
+        for (int row = 0; row < srcH;) {
+            const int got = read(strip.bits(), strip.bytesPerLine(), kStripRows);
+            if (got == 0)
+                break;
+            if (scaler)
+                scaler->Feed(strip.constBits(), strip.bytesPerLine(), got);
+            row += got;
+        }
+    };
+    if (w <= 0 || h <= 0) {
+        feedAll(nullptr); // nothing to draw, but a damaged file is still an error
+        return;
+    }
+    if (orientation == 1) {
+        TStripScaler scaler(srcW, srcH, dest, m.horizontal, m.vertical, w, h);
+        feedAll(&scaler);
+        return;
+    }
+    // Scaled as stored, then turned: only the fitted picture is ever turned, whatever the
+    // picture's size.
+    QImage stored(SwapsAxes(orientation) ? h : w, SwapsAxes(orientation) ? w : h,
+                  QImage::Format_ARGB32);
+    TStripScaler scaler(srcW, srcH, stored, 0, 0, stored.width(), stored.height());
+    feedAll(&scaler);
+    OrientInto(stored, orientation, dest, m.horizontal, m.vertical);
+}
+
+QImage blackRaster(int width, int height) {
+    QImage raster(width, height, QImage::Format_ARGB32);
+    if (raster.isNull())
+        throw Error("Cannot fit a picture into " + std::to_string(width) + "x" +
+                    std::to_string(height));
+    raster.fill(0xFF000000u);
+    return raster;
+}
+
+// Decodes and fits in one pass: only the fitted picture and a strip of rows are in memory.
+QImage loadFitted(const std::string& fileName, int width, int height) {
+    const std::string ext = lowerExt(fileName);
+    if (isJpeg(ext)) {
+        TJpegReader jpeg(fileName);
+        const int o = jpeg.Orientation();
+        const int uw = SwapsAxes(o) ? jpeg.Height() : jpeg.Width();
+        const int uh = SwapsAxes(o) ? jpeg.Width() : jpeg.Height();
+        const FitMargins m = ComputeFitMargins(uw, uh, width, height);
+        int denom = 1;
+        if (width <= kPreviewMaxWidth && height <= kPreviewMaxHeight) {
+            const int fw = width - 2 * m.horizontal, fh = height - 2 * m.vertical;
+            denom = JpegScaleDenom(jpeg.Width(), jpeg.Height(), SwapsAxes(o) ? fh : fw,
+                                   SwapsAxes(o) ? fw : fh);
+        }
+        jpeg.Start(denom);
+        QImage raster = blackRaster(width, height);
+        scaleStrips(
+            jpeg.OutputWidth(), jpeg.OutputHeight(), o,
+            [&](uchar* rows, qsizetype stride, int n) { return jpeg.ReadRows(rows, stride, n); },
+            raster, m);
+        jpeg.Finish();
+        return raster;
+    }
+    if (ext == ".bmp") {
+        TBmpReader bmp(fileName);
+        if (bmp.Streamed()) {
+            const FitMargins m = ComputeFitMargins(bmp.Width(), bmp.Height(), width, height);
+            QImage raster = blackRaster(width, height);
+            scaleStrips(
+                bmp.Width(), bmp.Height(), 1,
+                [&](uchar* rows, qsizetype stride, int n) { return bmp.ReadRows(rows, stride, n); },
+                raster, m);
+            return raster;
+        }
+    }
+    return {};
+}
 
 } // namespace
 
 TImageFile::TImageFile(const std::string& fileName) : m_raster(load(fileName)) {}
 
-TImageFile::TImageFile(const std::string& fileName, int width, int height) : TImageFile(fileName) {
-    Fit(width, height);
+TImageFile::TImageFile(const std::string& fileName, int width, int height) {
+    if (std::int64_t(width) * height > 0)
+        m_raster = loadFitted(fileName, width, height);
+    if (m_raster.isNull()) {
+        m_raster = load(fileName);
+        Fit(width, height);
+    }
 }
 
 FitMargins ComputeFitMargins(int picWidth, int picHeight, int frameWidth, int frameHeight) {
@@ -84,30 +163,8 @@ FitMargins ComputeFitMargins(int picWidth, int picHeight, int frameWidth, int fr
 void ScaleMitchell(const QImage& src, QImage& dest, int x, int y, int w, int h) {
     if (w <= 0 || h <= 0 || src.isNull())
         return;
-    std::unique_ptr<SwsContext, SwsDeleter> ctx(sws_alloc_context());
-    if (!ctx)
-        throw Error("Cannot create the picture scaler");
-    av_opt_set_int(ctx.get(), "srcw", src.width(), 0);
-    av_opt_set_int(ctx.get(), "srch", src.height(), 0);
-    av_opt_set_int(ctx.get(), "src_format", AV_PIX_FMT_BGRA, 0);
-    av_opt_set_int(ctx.get(), "dstw", w, 0);
-    av_opt_set_int(ctx.get(), "dsth", h, 0);
-    av_opt_set_int(ctx.get(), "dst_format", AV_PIX_FMT_BGRA, 0);
-    av_opt_set_int(ctx.get(), "sws_flags",
-                   SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP, 0);
-    // Mitchell-Netravali: the bicubic family with B = C = 1/3.
-    av_opt_set_double(ctx.get(), "param0", 1.0 / 3.0, 0);
-    av_opt_set_double(ctx.get(), "param1", 1.0 / 3.0, 0);
-    av_opt_set_int(ctx.get(), "threads", kScaleThreads, 0);
-    if (sws_init_context(ctx.get(), nullptr, nullptr) < 0)
-        throw Error("Cannot scale a picture of " + std::to_string(src.width()) + "x" +
-                    std::to_string(src.height()) + " to " + std::to_string(w) + "x" +
-                    std::to_string(h));
-    const uint8_t* srcData[4] = {src.constBits(), nullptr, nullptr, nullptr};
-    const int srcStride[4] = {int(src.bytesPerLine()), 0, 0, 0};
-    uint8_t* dstData[4] = {dest.scanLine(y) + std::size_t(x) * 4, nullptr, nullptr, nullptr};
-    const int dstStride[4] = {int(dest.bytesPerLine()), 0, 0, 0};
-    sws_scale(ctx.get(), srcData, srcStride, 0, src.height(), dstData, dstStride);
+    TStripScaler scaler(src.width(), src.height(), dest, x, y, w, h);
+    scaler.Feed(src.constBits(), src.bytesPerLine(), src.height());
 }
 
 void TImageFile::Fit(int width, int height) {
@@ -115,11 +172,7 @@ void TImageFile::Fit(int width, int height) {
         return;
     const FitMargins m = ComputeFitMargins(m_raster.width(), m_raster.height(), width, height);
     QImage source = std::move(m_raster);
-    m_raster = QImage(width, height, QImage::Format_ARGB32);
-    if (m_raster.isNull())
-        throw Error("Cannot fit a picture into " + std::to_string(width) + "x" +
-                    std::to_string(height));
-    m_raster.fill(0xFF000000u);
+    m_raster = blackRaster(width, height);
     ScaleMitchell(source, m_raster, m.horizontal, m.vertical, width - 2 * m.horizontal,
                   height - 2 * m.vertical);
 }

@@ -1,10 +1,11 @@
 #include "Common/JpegDecoder.h"
 
+#include "Common/Orientation.h"
+#include "Common/PictureLimits.h"
 #include "platform/Errors.h"
 
 #include <csetjmp>
 #include <cstdio>
-#include <memory>
 #include <vector>
 
 #include <jpeglib.h>
@@ -15,7 +16,7 @@ namespace lv {
 
 namespace {
 
-// libjpeg's own error_exit ends the process; ours jumps back to the decoder with the text.
+// libjpeg's own error_exit ends the process; ours jumps back to the reader with the text.
 struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
@@ -34,10 +35,6 @@ void onMessage(j_common_ptr cinfo, int level) {
         onError(cinfo);
 }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 bool isCmyk(const jpeg_decompress_struct& cinfo) {
     return cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
 }
@@ -50,57 +47,168 @@ void cmykRowToArgb(const JSAMPLE* in, QRgb* out, JDIMENSION width) {
     }
 }
 
-// Everything between setjmp and the end of decoding. Objects with destructors live in the
-// caller, so a longjmp out of libjpeg skips none; they are only assigned here.
-bool decode(jpeg_decompress_struct& cinfo, ErrorManager& err, std::FILE* file, QImage& image,
-            std::vector<JSAMPLE>& cmykRow) {
-    if (setjmp(err.jump))
-        return false;
-    jpeg_create_decompress(&cinfo);
-    jpeg_stdio_src(&cinfo, file);
-    jpeg_read_header(&cinfo, TRUE);
-    const bool cmyk = isCmyk(cinfo);
-    cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA; // BGRA in memory = ARGB32
-    cinfo.dct_method = JDCT_ISLOW;
-    jpeg_start_decompress(&cinfo);
-    image = QImage(int(cinfo.output_width), int(cinfo.output_height), QImage::Format_ARGB32);
-    if (image.isNull()) {
-        std::snprintf(err.message, sizeof err.message, "picture too large");
-        return false;
-    }
-    if (cmyk)
-        cmykRow.resize(std::size_t(cinfo.output_width) * 4);
-    while (cinfo.output_scanline < cinfo.output_height) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(int(cinfo.output_scanline)));
-        JSAMPROW row = cmyk ? cmykRow.data() : reinterpret_cast<JSAMPROW>(line);
-        jpeg_read_scanlines(&cinfo, &row, 1);
-        if (cmyk)
-            cmykRowToArgb(cmykRow.data(), line, cinfo.output_width);
-    }
-    jpeg_finish_decompress(&cinfo);
-    return true;
-}
-
 } // namespace
 
-QImage DecodeJpeg(const std::string& fileName) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
-    if (!file)
-        throw Error("Cannot open picture file " + fileName);
-
+// Every function that calls into libjpeg sets the jump itself and keeps no object with a
+// destructor, so a longjmp out of libjpeg skips none.
+struct TJpegReader::State {
     jpeg_decompress_struct cinfo{};
     ErrorManager err{};
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = onError;
-    err.pub.emit_message = onMessage;
+    std::FILE* file = nullptr;
+    bool created = false;
+    bool cmyk = false;
+    std::vector<JSAMPLE> cmykRows;
+    std::vector<JSAMPROW> rowPointers;
 
-    QImage image;
-    std::vector<JSAMPLE> cmykRow;
-    const bool ok = decode(cinfo, err, file.get(), image, cmykRow);
-    jpeg_destroy_decompress(&cinfo);
-    if (!ok)
-        throw Error("Cannot decode picture file " + fileName + ": " + err.message);
+    ~State() {
+        if (created)
+            jpeg_destroy_decompress(&cinfo);
+        if (file)
+            std::fclose(file);
+    }
+
+    bool readHeader() {
+        if (setjmp(err.jump))
+            return false;
+        jpeg_create_decompress(&cinfo);
+        created = true;
+        jpeg_stdio_src(&cinfo, file);
+        jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+        jpeg_read_header(&cinfo, TRUE);
+        return true;
+    }
+
+    bool start(int denom) {
+        if (setjmp(err.jump))
+            return false;
+        cmyk = isCmyk(cinfo);
+        cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA; // BGRA in memory = ARGB32
+        cinfo.dct_method = JDCT_ISLOW;
+        cinfo.scale_num = 1;
+        cinfo.scale_denom = unsigned(denom);
+        jpeg_start_decompress(&cinfo);
+        return true;
+    }
+
+    bool read(JSAMPROW* rows, int count, int& got) {
+        if (setjmp(err.jump))
+            return false;
+        got = 0;
+        while (got < count && cinfo.output_scanline < cinfo.output_height)
+            got += int(jpeg_read_scanlines(&cinfo, rows + got, JDIMENSION(count - got)));
+        return true;
+    }
+
+    bool finish() {
+        if (setjmp(err.jump))
+            return false;
+        jpeg_finish_decompress(&cinfo);
+        return true;
+    }
+};
+
+TJpegReader::TJpegReader(const std::string& fileName)
+    : m_fileName(fileName), m_state(std::make_unique<State>()) {
+    State& s = *m_state;
+    s.file = std::fopen(fileName.c_str(), "rb");
+    if (!s.file)
+        throw Error("Cannot open picture file " + fileName);
+    s.cinfo.err = jpeg_std_error(&s.err.pub);
+    s.err.pub.error_exit = onError;
+    s.err.pub.emit_message = onMessage;
+    std::fseek(s.file, 0, SEEK_END);
+    const long bytes = std::ftell(s.file);
+    std::rewind(s.file);
+    if (!s.readHeader())
+        Fail();
+    CheckJpegClaim(fileName, s.cinfo.image_width, s.cinfo.image_height,
+                   std::uint64_t(bytes > 0 ? bytes : 0));
+    for (jpeg_saved_marker_ptr m = s.cinfo.marker_list; m; m = m->next)
+        if (m->marker == JPEG_APP0 + 1) {
+            const int o = ExifOrientation(m->data, m->data_length);
+            if (o != 1) {
+                m_orientation = o;
+                break;
+            }
+        }
+}
+
+TJpegReader::~TJpegReader() = default;
+
+void TJpegReader::Fail() {
+    throw Error("Cannot decode picture file " + m_fileName + ": " + m_state->err.message);
+}
+
+int TJpegReader::Width() const {
+    return int(m_state->cinfo.image_width);
+}
+int TJpegReader::Height() const {
+    return int(m_state->cinfo.image_height);
+}
+int TJpegReader::OutputWidth() const {
+    return int(m_state->cinfo.output_width);
+}
+int TJpegReader::OutputHeight() const {
+    return int(m_state->cinfo.output_height);
+}
+
+void TJpegReader::Start(int scaleDenom) {
+    if (!m_state->start(scaleDenom))
+        Fail();
+}
+
+int TJpegReader::ReadRows(uchar* rows, qsizetype stride, int maxRows) {
+    State& s = *m_state;
+    const JDIMENSION w = s.cinfo.output_width;
+    if (s.cmyk)
+        s.cmykRows.resize(std::size_t(w) * 4 * std::size_t(maxRows));
+    s.rowPointers.resize(std::size_t(maxRows));
+    for (int i = 0; i < maxRows; ++i)
+        s.rowPointers[std::size_t(i)] =
+            s.cmyk ? s.cmykRows.data() + std::size_t(w) * 4 * i : rows + stride * i;
+    int got = 0;
+    if (!s.read(s.rowPointers.data(), maxRows, got))
+        Fail();
+    if (s.cmyk)
+        for (int i = 0; i < got; ++i)
+            cmykRowToArgb(s.rowPointers[std::size_t(i)], reinterpret_cast<QRgb*>(rows + stride * i),
+                          w);
+    return got;
+}
+
+void TJpegReader::Finish() {
+    if (!m_state->finish())
+        Fail();
+}
+
+QImage DecodeJpeg(const std::string& fileName) {
+    TJpegReader reader(fileName);
+    CheckRasterSize(fileName, std::uint64_t(reader.Width()), std::uint64_t(reader.Height()));
+    reader.Start();
+    QImage image(reader.OutputWidth(), reader.OutputHeight(), QImage::Format_ARGB32);
+    if (image.isNull())
+        throw Error("Cannot decode picture file " + fileName + ": picture too large");
+    int row = 0;
+    while (row < image.height()) {
+        const int got = reader.ReadRows(image.scanLine(row), image.bytesPerLine(),
+                                        std::min(16, image.height() - row));
+        if (got == 0)
+            break;
+        row += got;
+    }
+    reader.Finish();
     return image;
+}
+
+int JpegScaleDenom(int picW, int picH, int fitW, int fitH) {
+    if (picW < 8 * fitW || picH < 8 * fitH)
+        return 1;
+    int denom = 8;
+    // libjpeg rounds a scaled size up.
+    while (denom > 1 &&
+           ((picW + denom - 1) / denom < 2 * fitW || (picH + denom - 1) / denom < 2 * fitH))
+        denom /= 2;
+    return denom;
 }
 
 } // namespace lv
