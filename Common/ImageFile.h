@@ -12,11 +12,14 @@ namespace lv {
 // Used by one thread at a time.
 class TImageFile {
 public:
-    // Loads the file; the decoder follows the extension (".bmp", ".jpg", ".jpeg", any case),
-    // not the content. Throws lv::Error naming the file when it cannot be opened, has no
-    // decoder or does not decode.
+    // Loads the file at full size, turned upright by its EXIF orientation; the decoder follows
+    // the extension (".bmp", ".jpg", ".jpeg", any case), not the content. Throws lv::Error
+    // naming the file when it cannot be opened, has no decoder, does not decode, claims more
+    // pixels than it holds or is too large to hold in memory.
     explicit TImageFile(const std::string& fileName);
-    // Loads, then Fit(width, height).
+    // The same picture as loading, then Fit(width, height), but decoded by strips straight
+    // into the fitted size, so that the memory needed does not grow with the picture. Targets
+    // of thumbnail size decode large JPEGs reduced first.
     TImageFile(const std::string& fileName, int width, int height);
 
     // Scales and centres the picture into width x height with black bars. Does nothing when
