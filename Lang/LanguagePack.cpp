@@ -175,7 +175,7 @@ TPack ReadPack(const std::string& file) {
         return pack;
     }
     if (h.Revision > 4)
-        throw Error("Format not supported in this revision");
+        throw EPackRevision();
 
     std::int32_t target = 0;
     if (!in.integer(target))

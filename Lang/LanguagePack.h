@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Errors.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,13 +30,13 @@ struct TPackHeader {
     std::uint16_t Revision = kPackRevision;
     std::string Name, Banner, Info;
     std::vector<std::string> Notes;
-    std::vector<std::uint8_t> Flag; // a BMP file image; empty for none
-    std::uint32_t TargetVersion = 0;           // revisions 1-4
-    std::int32_t Rev2Integer = 0;              // revisions 2-4: read, written, not used
-    std::string Rev2String1, Rev2String2;      // revisions 2-4
-    std::string InputMethod, FontName;         // revisions 1-4
-    std::int32_t Charset = 1;                  // revisions 1-4
-    std::int32_t MinFontSize = 8;              // revision 4; 9 when read from 1-3
+    std::vector<std::uint8_t> Flag;       // a BMP file image; empty for none
+    std::uint32_t TargetVersion = 0;      // revisions 1-4
+    std::int32_t Rev2Integer = 0;         // revisions 2-4: read, written, not used
+    std::string Rev2String1, Rev2String2; // revisions 2-4
+    std::string InputMethod, FontName;    // revisions 1-4
+    std::int32_t Charset = 1;             // revisions 1-4
+    std::int32_t MinFontSize = 8;         // revision 4; 9 when read from 1-3
 };
 
 // One text record: its id (flags) and payload.
@@ -59,7 +61,13 @@ struct TPack {
     std::vector<TPackEntry> Entries;
 };
 
-// Reads a pack. Throws lv::Error with "Format not supported in this revision" for a revision
+// A pack of a revision this program cannot read.
+class EPackRevision : public Error {
+public:
+    EPackRevision() : Error("Format not supported in this revision") {}
+};
+
+// Reads a pack. Throws EPackRevision ("Format not supported in this revision") for a revision
 // above 4, and a clear lv::Error for a file that is missing, not a pack (wrong signature) or
 // holds 5 records or fewer. An entry cut short by the end of the file is dropped.
 TPack ReadPack(const std::string& file);

@@ -200,4 +200,12 @@ int SelectLanguage(const std::vector<TFoundPack>& packs, std::int64_t stored,
     return exact >= 0 ? exact : byLanguage(LangIdOf(value));
 }
 
+bool IsTemplateSwitch(const std::string& argument) {
+    if (argument.size() < 3 || (argument[0] != '-' && argument[0] != '/'))
+        return false;
+    if (argument.find('/', 1) != std::string::npos)
+        return false; // a path, not a switch
+    return (argument[1] == 'c' || argument[1] == 'C') && (argument[2] == 'o' || argument[2] == 'O');
+}
+
 } // namespace lv

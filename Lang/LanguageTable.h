@@ -30,6 +30,10 @@ std::string PackFileName(const std::string& folder, const std::string& prefix,
 // territory); 0 when the language is not known.
 std::uint16_t LangIdFromLocale(const std::string& localeName);
 
+// Whether a command-line argument asks for the language template: "-co" or "/CO", any case,
+// possibly followed by more letters ("-copy"); a path ("/code/show.lmv") is not one.
+bool IsTemplateSwitch(const std::string& argument);
+
 // One pack found by scanning.
 struct TFoundPack {
     std::uint32_t Packed = 0;

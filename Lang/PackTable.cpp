@@ -94,6 +94,12 @@ std::string fieldName(const Field& f, const TPackText& t) {
 TPackTable TableFromPacks(const TPack& english, const TPack* translated) {
     TPackTable table;
     table.Header = translated ? translated->Header : english.Header;
+    table.Header.TargetVersion = english.Header.TargetVersion; // made for this program
+    if (translated && !translated->Header.Flag.empty()) {
+        const QByteArray bmp(reinterpret_cast<const char*>(translated->Header.Flag.data()),
+                             qsizetype(translated->Header.Flag.size()));
+        table.FlagSpec = "bmp " + bmp.toBase64().toStdString();
+    }
     std::map<std::pair<std::string, std::string>, std::string> translations;
     if (translated)
         for (const TPackEntry& e : translated->Entries)
@@ -130,14 +136,15 @@ TPack PackFromTable(const TPackTable& table) {
             pack.Entries.back().Path = row.Path;
         }
         TPackEntry& entry = pack.Entries[it->second];
-        const bool translated = !row.Translation.empty();
-        const std::string& text = translated ? row.Translation : row.English;
+        // A row without translation carries the English, marked: switching from another
+        // language must not leave that language's text on screen.
+        const std::string& text = row.Translation.empty() ? row.English : row.Translation;
         if (row.Field == "caption")
-            entry.Caption = {1 | (translated ? kTranslated : 0), text};
+            entry.Caption = {1 | kTranslated, text};
         else if (row.Field == "hint" || row.Field == "hint+show")
-            entry.Hint = {(row.Field == "hint" ? 2 : 18) | (translated ? kTranslated : 0), text};
+            entry.Hint = {(row.Field == "hint" ? 2 : 18) | kTranslated, text};
         else if (row.Field == "items")
-            entry.Items = {3 | (translated ? kTranslated : 0), fromTableItems(text)};
+            entry.Items = {3 | kTranslated, fromTableItems(text)};
         else
             throw Error("Unknown field \"" + row.Field + "\" of " + row.Path);
     }
@@ -232,6 +239,13 @@ TPackTable ParseTable(const std::string& text) {
 }
 
 std::vector<std::uint8_t> DrawFlag(const std::string& pattern) {
+    if (pattern.rfind("bmp ", 0) == 0) {
+        // A pack's own picture, carried through its table.
+        const QByteArray bmp = QByteArray::fromBase64(QByteArray::fromStdString(pattern.substr(4)));
+        if (bmp.isEmpty() || QImage::fromData(bmp, "BMP").isNull())
+            throw Error("The flag of the table is not a BMP picture");
+        return std::vector<std::uint8_t>(bmp.begin(), bmp.end());
+    }
     const QStringList words = QString::fromStdString(pattern).split(' ', Qt::SkipEmptyParts);
     if (words.size() < 3)
         throw Error("Cannot draw the flag \"" + pattern + "\"");

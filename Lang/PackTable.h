@@ -14,12 +14,12 @@ namespace lv {
 //   @name <TAB> Français                      info, notes, flag, target (a.b.c.d), font,
 //   ...                                       charset, minfont
 //   @flag <TAB> vertical #002395 #FFFFFF #ED2939    stripes (vertical or horizontal) or
-//                                                   "cross BACKGROUND CROSS", drawn 42 x 28
+//                                                   "cross BACKGROUND CROSS", drawn 42 x 28,
+//                                                   or "bmp <base64>" (a pack's own picture)
 //   MainDlg.photo_grp <TAB> caption <TAB> Photos <TAB> Photos
 //   path <TAB> field <TAB> English <TAB> translation
 // Fields are caption, hint (hint+show for a hint shown as a tool tip) and items (lines
-// joined by "\n"). An empty translation leaves the record as the English, not marked
-// translated, so the program keeps whatever text it has.
+// joined by "\n"). A row without translation shows the English.
 
 struct TTableRow {
     std::string Path, Field, English, Translation;
@@ -34,7 +34,8 @@ struct TPackTable {
 // Rows for every text of `english` (a template), with the translations of `translated`
 // (a pack; records marked translated) where it has the same path and field.
 TPackTable TableFromPacks(const TPack& english, const TPack* translated);
-// The pack a table stands for: translated rows marked, the flag drawn from its pattern.
+// The pack a table stands for: every row marked translated (the English where the table has
+// no translation), the flag drawn from its pattern.
 TPack PackFromTable(const TPackTable& table);
 
 // Text form. ParseTable throws lv::Error with the line number for a line it cannot read.

@@ -4,13 +4,21 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace lv {
 
 std::string NamedMutexPath(const std::string& name) {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder = runtime && *runtime ? runtime : "/tmp";
+    std::string folder;
+    if (runtime && *runtime) {
+        folder = runtime;
+    } else {
+        // One folder per user: another user's lock must not hold this one's burner.
+        folder = "/tmp/lumivane-runtime-" + std::to_string(getuid());
+        ::mkdir(folder.c_str(), 0700);
+    }
     if (folder.back() != '/')
         folder += '/';
     return folder + name + ".lock";

@@ -5,8 +5,8 @@
 namespace lv {
 
 // A named mutex between processes: a lock file "<name>.lock" in the user's runtime folder
-// ($XDG_RUNTIME_DIR, else /tmp), held with flock(2). The lock goes with its holder, also when
-// that process dies, so a stale file never counts as held.
+// ($XDG_RUNTIME_DIR, else a folder of the user's own in /tmp), held with flock(2). The lock goes
+// with its holder, also when that process dies, so a stale file never counts as held.
 
 // Path of the lock file that stands for the mutex `name`.
 std::string NamedMutexPath(const std::string& name);

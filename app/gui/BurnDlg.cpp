@@ -88,8 +88,11 @@ void TBurnDlg::launch(int n) {
         // Give the burner the time it needs to take its mutex, so that the next tick sees it
         // running; one that has ended already is not waited for.
         const QDeadlineTimer deadline(kStartWaitMs);
-        while (!NamedMutexExists(kBurnerMutex) && !deadline.hasExpired() && alive(pid))
-            QThread::msleep(20);
+        // The window keeps answering meanwhile (Cancel, repaints); Busy holds the ticks back.
+        while (!NamedMutexExists(kBurnerMutex) && !deadline.hasExpired() && alive(pid)) {
+            QCoreApplication::processEvents();
+            QThread::msleep(15);
+        }
     }
     Busy = false;
 }

@@ -63,9 +63,11 @@ void TLangList::SetLanguageIndex(int index) {
     TPack pack;
     try {
         pack = ReadPack(m_packs[std::size_t(index)].File);
-    } catch (const Error& e) {
-        if (std::string(e.what()) == "Format not supported in this revision")
-            throw;
+    } catch (const EPackRevision& e) {
+        if (ReportError)
+            ReportError(QString::fromStdString(e.what()));
+        return;
+    } catch (const Error&) {
         return; // missing or damaged: the texts stay as they are
     }
     m_current = std::make_unique<TPack>(std::move(pack));
@@ -127,11 +129,16 @@ void TLangList::StartUp(const QStringList& arguments,
         return;
     m_started = true;
     for (int i = 1; i < arguments.size(); ++i) {
-        const QString a = arguments[i].toLower().replace('/', '-');
-        if (a.startsWith("-co")) {
+        if (IsTemplateSwitch(arguments[i].toStdString())) {
             QApplication::beep();
             ScanPacks();
-            WriteTemplatePack(forms());
+            // The language still loads when the template cannot be written.
+            try {
+                WriteTemplatePack(forms());
+            } catch (const std::exception& e) {
+                if (ReportError)
+                    ReportError(QString::fromStdString(e.what()));
+            }
             break;
         }
     }
@@ -142,8 +149,9 @@ void TLangList::StartUp(const QStringList& arguments,
 
 void TLangList::WriteTemplatePack(const std::vector<QWidget*>& forms) {
     QDir().mkpath(QString::fromStdString(PacksFolder()));
-    const TPack pack = record().Template(forms, m_mainWindow, [](const QString& message) {
-        QMessageBox::warning(nullptr, QApplication::applicationName(), message);
+    const TPack pack = record().Template(forms, m_mainWindow, [this](const QString& message) {
+        if (ReportError)
+            ReportError(message);
     });
     WritePack(PacksFolder() + FilePrefix + "ORIGINAL.SPK", pack);
 }

@@ -32,6 +32,8 @@ public:
     std::string RegKey = "HKEY_CURRENT_USER\\Software\\Tessaro\\Lumivane";
     bool Autoload = true;
     QStringList ExcludedComps;
+    // Shows an error of a switch or of the template (the window's error box).
+    std::function<void(const QString&)> ReportError;
 
     std::string PacksFolder() const;
     // True when at least one pack was found.
@@ -41,7 +43,7 @@ public:
     int LanguageIndex() const { return m_index; }
     // Outside the list: nothing. A pack that cannot be applied leaves the texts as they are
     // (index and stored value are updated all the same) and raises no AfterLanguageSwitch;
-    // one of an unknown revision throws its lv::Error.
+    // one of an unknown revision is reported through ReportError.
     void SetLanguageIndex(int index);
     // The stored choice, or the user's language when nothing is stored.
     bool SelectStoredLanguage();

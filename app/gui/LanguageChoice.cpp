@@ -26,7 +26,8 @@ QIcon flagIcon(const std::string& packFile) {
         flag.loadFromData(bmp.data(), int(bmp.size()), "BMP");
     if (flag.isNull())
         return {};
-    flag = flag.scaledToHeight(kFlagHeight - 2, Qt::SmoothTransformation);
+    // Bounded both ways: a pack's flag may claim any shape.
+    flag = flag.scaled(QSize(48, kFlagHeight - 2), Qt::KeepAspectRatio, Qt::SmoothTransformation);
     QPixmap framed(flag.width() + 2, kFlagHeight);
     framed.fill(QColor(255, 251, 240));
     QPainter p(&framed);

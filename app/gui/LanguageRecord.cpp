@@ -241,9 +241,10 @@ void TLanguageRecord::Apply(const TPack& pack, const std::vector<QWidget*>& form
                 font.setFamily(packFont);
                 changed = true;
             }
-            if (revision == 4 && font.pointSize() > 0 &&
-                font.pointSize() < pack.Header.MinFontSize) {
-                font.setPointSize(pack.Header.MinFontSize);
+            // Bounded: a pack's number must not make the window unusable.
+            const int smallest = std::clamp(pack.Header.MinFontSize, 6, 24);
+            if (revision == 4 && font.pointSize() > 0 && font.pointSize() < smallest) {
+                font.setPointSize(smallest);
                 changed = true;
             }
             if (changed)

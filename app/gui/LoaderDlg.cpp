@@ -32,8 +32,9 @@ void TLoaderDlg::Run(int first, int last, std::function<void(int slot)> loadSlot
     m_loading = true;
     thread.start();
     exec();
-    thread.wait();
-    if (!thread.ErrorMessage().empty())
+    // A loop that ended early (the program quitting) leaves the thread to its destructor,
+    // which lets a call it is blocked on through.
+    if (thread.isFinished() && !thread.ErrorMessage().empty())
         throw Error(thread.ErrorMessage());
 }
 

@@ -75,6 +75,7 @@ TMainDlg::TMainDlg(std::unique_ptr<TDialogs> dialogs, QWidget* parent)
                              QStringLiteral("AboutDlg.version_lbl"),
                              QStringLiteral("AboutDlg.links_lbl")};
     connect(m_lang, &TLangList::AfterLanguageSwitch, this, &TMainDlg::langueAfterLanguageSwitch);
+    m_lang->ReportError = [this](const QString& text) { m_dialogs->Error(this, text); };
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
@@ -733,8 +734,9 @@ void TMainDlg::dropEvent(QDropEvent* e) {
         if (url.isLocalFile() && !url.toLocalFile().isEmpty())
             files.push_back(s(url.toLocalFile()));
     e->acceptProposedAction();
+    // After the drop has been answered: the source waits while the strip renders otherwise.
     if (!files.empty())
-        guarded([&] { FilesDropped(files); });
+        QTimer::singleShot(0, this, [this, files] { guarded([&] { FilesDropped(files); }); });
 }
 
 void TMainDlg::FilesDropped(const std::vector<std::string>& files) {

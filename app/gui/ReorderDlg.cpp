@@ -142,6 +142,7 @@ void TReorderDlg::del_btnClick() {
     ui->pos_txt->setMaximum(std::max(1, ui->pos_txt->maximum() - 1));
     ui->img->hide();
     ui->sel_grp->setTitle(QString());
+    ui->txt->clear(); // nothing is selected any more
     renumber(i, ui->lst->topLevelItemCount() - 1);
 }
 

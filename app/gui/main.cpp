@@ -2,12 +2,12 @@
 // project loaded when one is named; `lumivane -co` also writes the language template
 // LMV_ORIGINAL.SPK into the packs' folder.
 #include "Audio/DecoderLibraries.h"
+#include "Lang/LanguageTable.h"
 #include "app/gui/Application.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainDlg.h"
 #include "platform/Errors.h"
 
-#include <QFileInfo>
 #include <QTimer>
 
 int main(int argc, char** argv) {
@@ -18,11 +18,10 @@ int main(int argc, char** argv) {
     app.ShowError = [&window](const QString& text) { window.Dialogs().Error(&window, text); };
     window.show();
 
-    // The first argument that names a file is a project to open; switches such as "-co"
-    // (write the language template) are the language list's.
+    // The first argument that is not the language template's switch is a project to open.
     const QStringList args = QApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
-        if (!QFileInfo(args[i]).isFile())
+        if (lv::IsTemplateSwitch(args[i].toStdString()))
             continue;
         const std::string project = args[i].toStdString();
         QTimer::singleShot(0, &window, [&window, project] {

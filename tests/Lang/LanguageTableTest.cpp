@@ -127,3 +127,10 @@ TEST(LanguageTable, LangIdFromLocaleNames) {
         EXPECT_NE(std::find(table.begin(), table.end(), id), table.end()) << language;
     }
 }
+
+TEST(LanguageTable, OnlyASwitchAsksForTheTemplate) {
+    for (const char* yes : {"-co", "/CO", "-Co", "/copy"})
+        EXPECT_TRUE(lv::IsTemplateSwitch(yes)) << yes;
+    for (const char* no : {"/code/show.lmv", "/content/a.lmv", "show.lmv", "-c", "co", ""})
+        EXPECT_FALSE(lv::IsTemplateSwitch(no)) << no;
+}

@@ -35,7 +35,7 @@ TEST(PackTable, ATableMarksItsTranslatedRowsAndSurvivesItsTextForm) {
     ASSERT_EQ(pack.Entries.size(), 2u);
     EXPECT_EQ(pack.Entries[0].Caption.Id, 0x21);
     EXPECT_EQ(pack.Entries[0].Caption.Text, "Durée");
-    EXPECT_EQ(pack.Entries[0].Hint.Id, 18) << "an untranslated row keeps the English, unmarked";
+    EXPECT_EQ(pack.Entries[0].Hint.Id, 18 | 0x20) << "an untranslated row shows the English";
     EXPECT_EQ(pack.Entries[0].Hint.Text, "Shown \\ hint");
     EXPECT_EQ(pack.Entries[1].Items.Id, 0x23);
     EXPECT_EQ(pack.Entries[1].Items.Text, "Liste vide\r\nimages");
@@ -44,6 +44,12 @@ TEST(PackTable, ATableMarksItsTranslatedRowsAndSurvivesItsTextForm) {
     EXPECT_EQ(flag.size(), QSize(42, 28));
     EXPECT_EQ(flag.pixel(2, 14) & 0xFFFFFF, 0x002395u);
     EXPECT_EQ(flag.pixel(40, 14) & 0xFFFFFF, 0xED2939u);
+
+    // A pack's own flag survives its table.
+    lv::TPack withFlag = pack;
+    const lv::TPackTable again = lv::TableFromPacks(english, &withFlag);
+    EXPECT_EQ(lv::PackFromTable(lv::ParseTable(lv::FormatTable(again))).Header.Flag,
+              pack.Header.Flag);
 
     for (const char* bad : {"@langid\tzz\n", "MainDlg.x\tcaption\tonly three\n", "@nope\tx\n",
                             "MainDlg.x\ttitle\ta\tb\n"})

@@ -310,6 +310,7 @@ private Q_SLOTS:
             QApplication::sendEvent(&window, &enter);
             QDropEvent event(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(&window, &event);
+            QTest::qWait(20); // the files are taken once the drop has been answered
         };
         auto logged = [&](const std::string& line) {
             const auto lines = window.Log()->Lines();
