@@ -5,6 +5,7 @@
 // 24-megapixel photo's 100 x 75 thumbnail under 30 ms. The pictures (up to 400 megapixels,
 // about 170 MB) are made once in /tmp/lumivane-picture-bench and kept for the next run.
 #include "Common/ImageFile.h"
+#include "photo.h"
 
 #include <QGuiApplication>
 
@@ -15,11 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 #include <string>
-#include <vector>
 
-#include <jpeglib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,49 +26,8 @@ namespace {
 
 std::filesystem::path g_dir;
 
-// Photo-like: soft light, a fine woven texture and sensor noise, written at quality 90 row by
-// row (so that 400 megapixels need no raster); about 4 to 6 MB for 12 megapixels.
 std::string photo(int w, int h) {
-    const auto path = g_dir / ("photo-" + std::to_string(w) + "x" + std::to_string(h) + ".jpg");
-    if (std::filesystem::exists(path))
-        return path.string();
-    const std::string tmp = path.string() + ".part";
-    std::FILE* f = std::fopen(tmp.c_str(), "wb");
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err{};
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    jpeg_stdio_dest(&c, f);
-    c.image_width = JDIMENSION(w);
-    c.image_height = JDIMENSION(h);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, 90, TRUE);
-    jpeg_start_compress(&c, TRUE);
-    std::mt19937 rng(1234);
-    std::normal_distribution<float> noise(0.0f, 9.0f);
-    std::vector<JSAMPLE> row(std::size_t(w) * 3);
-    for (int y = 0; y < h; ++y) {
-        const float fy = float(y) / float(h);
-        for (int x = 0; x < w; ++x) {
-            const float fx = float(x) / float(w);
-            const float weave = 18.0f * std::sin(float(x) * 0.9f) * std::sin(float(y) * 0.7f) +
-                                10.0f * std::sin(float(x + 2 * y) * 0.23f);
-            const float light = 90.0f + 80.0f * fx * (1.0f - fy) + 40.0f * std::sin(fy * 9.0f);
-            for (int ch = 0; ch < 3; ++ch) {
-                const float v = light * (0.8f + 0.15f * float(ch)) + weave + noise(rng);
-                row[std::size_t(x) * 3 + std::size_t(ch)] = JSAMPLE(std::clamp(v, 0.0f, 255.0f));
-            }
-        }
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&c, &r, 1);
-    }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    std::fclose(f);
-    std::filesystem::rename(tmp, path);
-    return path.string();
+    return lvbench::Photo(g_dir, w, h);
 }
 
 // Peak resident memory (MB) of a child process that loads and fits the picture once.
