@@ -125,6 +125,8 @@ TJpegReader::TJpegReader(const std::string& fileName)
                    std::uint64_t(bytes > 0 ? bytes : 0));
     for (jpeg_saved_marker_ptr m = s.cinfo.marker_list; m; m = m->next)
         if (m->marker == JPEG_APP0 + 1) {
+            if (m_thumbnail.empty())
+                m_thumbnail = ExifThumbnail(m->data, m->data_length);
             const int o = ExifOrientation(m->data, m->data_length);
             if (o != 1) {
                 m_orientation = o;

@@ -23,6 +23,8 @@ public:
     int Height() const;
     // The EXIF orientation (1 to 8), 1 without a readable tag.
     int Orientation() const { return m_orientation; }
+    // The preview picture embedded in the EXIF block (a JPEG file image); empty for none.
+    const std::string& EmbeddedThumbnail() const { return m_thumbnail; }
 
     // Starts decoding at 1 / scaleDenom of the size (1, 2, 4 or 8).
     void Start(int scaleDenom = 1);
@@ -39,6 +41,7 @@ private:
     std::string m_fileName;
     std::unique_ptr<State> m_state;
     int m_orientation = 1;
+    std::string m_thumbnail;
 };
 
 // Decodes a JPEG file at full size and full quality, as stored (orientation not applied).

@@ -29,6 +29,18 @@ int ExifOrientation(const unsigned char* data, std::size_t size) {
     return value >= 1 && value <= 8 ? value : 1;
 }
 
+std::string ExifThumbnail(const unsigned char* data, std::size_t size) {
+    if (size < 6 || std::memcmp(data, "Exif\0\0", 6) != 0)
+        return {};
+    std::unique_ptr<ExifData, ExifDataDeleter> exif(exif_data_new());
+    if (!exif)
+        return {};
+    exif_data_load_data(exif.get(), data, unsigned(size));
+    if (!exif->data || exif->size == 0)
+        return {};
+    return std::string(reinterpret_cast<const char*>(exif->data), exif->size);
+}
+
 void OrientInto(const QImage& stored, int orientation, QImage& dest, int x, int y) {
     const int w = stored.width(), h = stored.height();
     const int uw = SwapsAxes(orientation) ? h : w, uh = SwapsAxes(orientation) ? w : h;

@@ -3,6 +3,7 @@
 #include <QImage>
 
 #include <cstddef>
+#include <string>
 
 namespace lv {
 
@@ -12,6 +13,10 @@ namespace lv {
 // The orientation tag of an APP1 block's payload ("Exif\0\0" then TIFF data); 1 when the
 // block holds no valid tag or does not parse.
 int ExifOrientation(const unsigned char* data, std::size_t size);
+
+// The picture a camera embeds in the EXIF block of an APP1 payload for quick previews (a
+// JPEG file image, stored in the same orientation as the photo); empty when there is none.
+std::string ExifThumbnail(const unsigned char* data, std::size_t size);
 
 // Orientations 5 to 8 exchange width and height.
 inline bool SwapsAxes(int orientation) {

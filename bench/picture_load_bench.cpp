@@ -18,6 +18,13 @@
 #include <filesystem>
 #include <string>
 
+#include <QBuffer>
+
+#include <libexif/exif-data.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -77,8 +84,55 @@ void BM_Thumbnail24Megapixel(benchmark::State& state) {
     }
 }
 
+// The same photo as a camera writes it: with a 160-pixel-wide preview of the same shape in its
+// EXIF block.
+std::string withCameraPreview(const std::string& path) {
+    const std::string out = path + ".camera-v2.jpg";
+    if (std::filesystem::exists(out))
+        return out;
+    lv::TImageFile photo(path);
+    const QImage& full = photo.Raster();
+    const int h = int(std::lround(160.0 * full.height() / full.width()));
+    lv::TImageFile small(path, 160, h);
+    const QImage preview = small.Raster();
+    QBuffer jpeg;
+    jpeg.open(QIODevice::WriteOnly);
+    preview.save(&jpeg, "JPG", 90);
+    ExifData* exif = exif_data_new();
+    exif_data_set_byte_order(exif, EXIF_BYTE_ORDER_INTEL);
+    ExifEntry* entry = exif_entry_new();
+    exif_content_add_entry(exif->ifd[EXIF_IFD_0], entry);
+    exif_entry_initialize(entry, EXIF_TAG_ORIENTATION);
+    exif->size = unsigned(jpeg.data().size());
+    exif->data = static_cast<unsigned char*>(std::malloc(exif->size));
+    std::memcpy(exif->data, jpeg.data().constData(), exif->size);
+    unsigned char* data = nullptr;
+    unsigned size = 0;
+    exif_data_save_data(exif, &data, &size);
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    const std::size_t len = size + 2;
+    bytes.insert(2, std::string("\xFF\xE1", 2) + char(len >> 8) + char(len & 0xFF) +
+                        std::string(reinterpret_cast<char*>(data), size));
+    std::ofstream(out, std::ios::binary) << bytes;
+    std::free(data);
+    exif_entry_unref(entry);
+    exif_data_unref(exif);
+    return out;
+}
+
+void BM_Thumbnail24MegapixelCameraPreview(benchmark::State& state) {
+    const std::string path = withCameraPreview(photo(6000, 4000));
+    state.SetLabel("the camera's embedded preview");
+    for (auto _ : state) {
+        lv::TImageFile f(path, 100, 75);
+        benchmark::DoNotOptimize(f.Raster().constBits());
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_Thumbnail24MegapixelCameraPreview)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_LoadAndFitInto960x768)
     ->Arg(12)
     ->Arg(100)

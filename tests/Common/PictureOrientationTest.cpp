@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 
 namespace {
@@ -124,4 +125,43 @@ TEST(PictureOrientation, ABrokenExifBlockLoadsAsUntagged) {
         EXPECT_EQ(f.Raster().size(), stored.size());
         EXPECT_GT(qRed(f.Raster().pixel(8, stored.height() - 9)), 180) << "red corner unmoved";
     }
+}
+
+TEST(PictureOrientation, ACameraPreviewOfTheSameShapeServesThumbnailsOnly) {
+    lvtest::TempDir dir;
+    // The photo is red; the preview the "camera" embeds is green, so the test sees which
+    // one a fit used.
+    auto withPreview = [&](int w, int h, const std::string& path) {
+        QBuffer previewJpeg;
+        previewJpeg.open(QIODevice::WriteOnly);
+        lvtest::solidImage(w, h, qRgb(20, 230, 20)).save(&previewJpeg, "JPG", 90);
+        ExifData* exif = exif_data_new();
+        exif_data_set_byte_order(exif, EXIF_BYTE_ORDER_INTEL);
+        ExifEntry* entry = exif_entry_new();
+        exif_content_add_entry(exif->ifd[EXIF_IFD_0], entry);
+        exif_entry_initialize(entry, EXIF_TAG_ORIENTATION);
+        exif_set_short(entry->data, EXIF_BYTE_ORDER_INTEL, 1);
+        exif->size = unsigned(previewJpeg.data().size());
+        exif->data = static_cast<unsigned char*>(std::malloc(exif->size));
+        std::memcpy(exif->data, previewJpeg.data().constData(), exif->size);
+        unsigned char* data = nullptr;
+        unsigned size = 0;
+        exif_data_save_data(exif, &data, &size);
+        saveWithApp1(lvtest::solidImage(1600, 1200, qRgb(230, 20, 20)),
+                     std::string(reinterpret_cast<char*>(data), size), path);
+        std::free(data);
+        exif_entry_unref(entry);
+        exif_data_unref(exif);
+    };
+    auto centre = [](const std::string& path, int w, int h) {
+        const lv::TImageFile picture(path, w, h);
+        return picture.Raster().pixel(w / 2, h / 2);
+    };
+    withPreview(160, 120, dir.file("same.jpg"));
+    EXPECT_GT(qGreen(centre(dir.file("same.jpg"), 100, 75)), 200) << "the thumbnail uses it";
+    EXPECT_GT(qRed(centre(dir.file("same.jpg"), 640, 480)), 200) << "a frame never does";
+    withPreview(160, 90, dir.file("other-shape.jpg"));
+    EXPECT_GT(qRed(centre(dir.file("other-shape.jpg"), 100, 75)), 200);
+    withPreview(80, 60, dir.file("small.jpg"));
+    EXPECT_GT(qRed(centre(dir.file("small.jpg"), 100, 75)), 200) << "too small to fill it";
 }
