@@ -146,6 +146,7 @@ void TMuxThd::ScanProgress(std::uint8_t percent) {
 }
 
 void TMuxThd::run() {
+    m_audioFrames = 0;
     m_aborted = false;
     m_failed = false;
     ClearError();
@@ -183,6 +184,7 @@ void TMuxThd::Execute() {
     frames.Scan();
     // A last frame cut off by the end of the file is not copied.
     const int audioFrames = frames.CompleteFrames();
+    m_audioFrames = audioFrames;
     LogMessage("MP3 file succesfully loaded (" + std::to_string(audioFrames) + " frames)");
 
     AviLibrary library;

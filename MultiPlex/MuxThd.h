@@ -70,6 +70,9 @@ public:
 
     bool Aborted() const { return m_aborted; }
     bool Failed() const { return m_failed; }
+    // Audio frames found in the soundtrack (0 until the scan is done, and for a file that
+    // holds none: the output then has no sound).
+    int AudioFrames() const { return m_audioFrames; }
     // The file the failed step was working on (VideoFile, OutputFile or AudioFile).
     std::string ErrorFile() const;
 
@@ -91,6 +94,7 @@ private:
     int m_lastReported = -1; // per-mille of the last progress sent
     std::atomic<bool> m_aborted{false};
     std::atomic<bool> m_failed{false};
+    std::atomic<int> m_audioFrames{0};
 };
 
 } // namespace lv

@@ -149,6 +149,8 @@ int render(const lv::TCliOptions& o, QGuiApplication& app) {
         progress.Finish();
         switch (outcome) {
         case lv::TRunOutcome::Done:
+            if (!run.Detail().isEmpty())
+                say(run.Detail().toStdString()); // delivered, but without its sound
             std::printf("%s\n", s.OutputFile.c_str());
             exitCode = 0;
             break;
@@ -203,8 +205,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "lumivane-render: %s\nTry 'lumivane-render --help'.\n", e.what());
         return kExitUsage;
     }
+    // A closed terminal (SIGHUP) or a polite kill ends the run as Ctrl-C does, so the video
+    // written so far is closed; a message to a terminal that is gone must not kill us first.
     std::signal(SIGINT, onSigint);
     std::signal(SIGTERM, onSigint);
+    std::signal(SIGHUP, onSigint);
+    std::signal(SIGPIPE, SIG_IGN);
     try {
         switch (options.action) {
         case lv::TCliOptions::Action::Help:

@@ -467,6 +467,8 @@ void TMainDlg::runFinished(TRunOutcome outcome) {
         return;
     switch (outcome) {
     case TRunOutcome::Done:
+        if (!m_run->Detail().isEmpty())
+            m_dialogs->Message(this, m_run->Detail()); // delivered, but without its sound
         showDone(m_run->OutputFile());
         break;
     case TRunOutcome::Aborted:

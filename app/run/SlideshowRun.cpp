@@ -186,8 +186,15 @@ void TSlideshowRun::VideoThreadDone() {
                               "codec or different settings and retry."));
         return;
     }
-    if (m_settings.SoundtrackFile.empty() || !FileExists(m_settings.SoundtrackFile)) {
+    if (m_settings.SoundtrackFile.empty()) {
         finish(TRunOutcome::Done, {});
+        return;
+    }
+    if (!FileExists(m_settings.SoundtrackFile)) {
+        // Delivered all the same, as without a soundtrack; the user must know why it is silent.
+        finish(
+            TRunOutcome::Done, {},
+            q("The video has no sound: the soundtrack " + m_settings.SoundtrackFile + " is gone."));
         return;
     }
 
@@ -235,7 +242,11 @@ void TSlideshowRun::MuxThreadDone() {
     std::error_code ec;
     std::filesystem::remove(std::filesystem::u8path(m_tempFile), ec);
     Q_EMIT MuxProgress(0, 0, {});
-    finish(TRunOutcome::Done, {});
+    finish(TRunOutcome::Done, {},
+           m_mux->AudioFrames() == 0
+               ? q("The video has no sound: no MPEG audio frame was found in " +
+                   m_settings.SoundtrackFile + ".")
+               : QString());
 }
 
 void TSlideshowRun::finish(TRunOutcome outcome, const QString& message, const QString& detail,

@@ -26,7 +26,7 @@ enum class TRunPhase {
 
 // How a run ended.
 enum class TRunOutcome {
-    Done,    // the output file is complete
+    Done,    // the output file is complete; Detail() says so when it has no sound
     Aborted, // cancelled by the user
     Failed,  // an error; Message() says which, Detail() what failed, Location() where
 };

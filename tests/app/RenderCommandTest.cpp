@@ -85,32 +85,35 @@ TEST(RenderCommand, FailuresExitNonZeroWithTheProgramsMessage) {
     }
 }
 
-TEST(RenderCommand, CtrlCCancelsAndLeavesAClosedVideo) {
-    lvtest::TempDir dir;
-    const std::string out = dir.file("cut.avi");
-    QProcess p;
-    p.setProcessChannelMode(QProcess::SeparateChannels);
-    p.setReadChannel(QProcess::StandardError);
-    // Long enough to be interrupted: 60 s per picture at 60 fps, uncompressed.
-    p.start(QString::fromStdString(kRender),
-            {QString::fromStdString(kExample), "-o", QString::fromStdString(out), "-c", "DIB ",
-             "-t", "60000", "-f", "60"});
-    ASSERT_TRUE(p.waitForStarted());
-    // The first progress line comes with the first frame written.
-    QByteArray err;
-    while (!err.contains("frames") && p.waitForReadyRead(20000))
+TEST(RenderCommand, CtrlCAClosedTerminalOrAKillCancelAndLeaveAClosedVideo) {
+    for (const int signal : {SIGINT, SIGHUP, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        lvtest::TempDir dir;
+        const std::string out = dir.file("cut.avi");
+        QProcess p;
+        p.setProcessChannelMode(QProcess::SeparateChannels);
+        p.setReadChannel(QProcess::StandardError);
+        // Long enough to be interrupted: 60 s per picture at 60 fps, uncompressed.
+        p.start(QString::fromStdString(kRender),
+                {QString::fromStdString(kExample), "-o", QString::fromStdString(out), "-c", "DIB ",
+                 "-t", "60000", "-f", "60"});
+        ASSERT_TRUE(p.waitForStarted());
+        // The first progress line comes with the first frame written.
+        QByteArray err;
+        while (!err.contains("frames") && p.waitForReadyRead(20000))
+            err += p.readAllStandardError();
+        ASSERT_TRUE(err.contains("frames")) << err.toStdString();
+        ::kill(pid_t(p.processId()), signal);
+        ASSERT_TRUE(p.waitForFinished(60000));
         err += p.readAllStandardError();
-    ASSERT_TRUE(err.contains("frames")) << err.toStdString();
-    ::kill(pid_t(p.processId()), SIGINT);
-    ASSERT_TRUE(p.waitForFinished(60000));
-    err += p.readAllStandardError();
-    EXPECT_EQ(p.exitCode(), 130) << err.toStdString();
-    EXPECT_TRUE(err.contains("Aborted by user.")) << err.toStdString();
-    auto streams = lvtest::probeStreams(out);
-    ASSERT_EQ(streams.size(), 1u);
-    EXPECT_GT(streams[0].packets, 0);
-    EXPECT_LT(streams[0].packets, 5 * 3600);
-    EXPECT_EQ(lvtest::decodeErrors(out), "");
+        EXPECT_EQ(p.exitCode(), 130) << err.toStdString();
+        EXPECT_TRUE(err.contains("Aborted by user.")) << err.toStdString();
+        auto streams = lvtest::probeStreams(out);
+        ASSERT_EQ(streams.size(), 1u);
+        EXPECT_GT(streams[0].packets, 0);
+        EXPECT_LT(streams[0].packets, 5 * 3600);
+        EXPECT_EQ(lvtest::decodeErrors(out), "");
+    }
 }
 
 TEST(RenderCommand, PrintsDurationsAndMatchesTheTimePerPictureToTheSoundtrack) {

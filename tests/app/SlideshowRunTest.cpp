@@ -451,3 +451,38 @@ TEST(SlideshowRun, ACancelAfterTheLastFrameOrDuringTheJoinSaysWhereTheVideoIs) {
         }
     }
 }
+
+TEST(SlideshowRun, AVideoWithoutSoundIsDeliveredAndSaysWhy) {
+    for (const bool gone : {false, true}) {
+        SCOPED_TRACE(gone ? "soundtrack deleted" : "no MPEG audio in it");
+        Pictures p(2);
+        const std::string sound = p.dir.file("silence.mp3");
+        std::ofstream(sound, std::ios::binary) << std::string(10000, '\0');
+        lv::TSlideshowRun run(p.list, nullptr);
+        lv::TRunSettings s;
+        s.FourCC = "DIB ";
+        s.Resolution = "64x48";
+        s.Fps = 10;
+        s.TimePerPicture = 3000;
+        s.OutputFile = p.dir.file("show.avi");
+        s.SoundtrackFile = sound;
+        QEventLoop loop;
+        lv::TRunOutcome outcome = lv::TRunOutcome::Failed;
+        QObject::connect(&run, &lv::TSlideshowRun::Finished, [&](lv::TRunOutcome o) {
+            outcome = o;
+            loop.quit();
+        });
+        run.Start(s);
+        if (gone)
+            std::filesystem::remove(sound);
+        QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+        loop.exec();
+        EXPECT_EQ(outcome, lv::TRunOutcome::Done);
+        EXPECT_EQ(run.Detail().toStdString(),
+                  gone ? "The video has no sound: the soundtrack " + sound + " is gone."
+                       : "The video has no sound: no MPEG audio frame was found in " + sound + ".");
+        const auto streams = lvtest::probeStreams(s.OutputFile);
+        ASSERT_EQ(streams.size(), 1u);
+        EXPECT_EQ(streams[0].codecType, "video");
+    }
+}
