@@ -22,6 +22,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -71,6 +72,36 @@ struct VideoRun {
         thread.UpdateProgress = [this](const lv::TVideoMakerThd&) { ++progressCalls; };
     }
 };
+
+// Starts the run and waits for its end (two minutes at most); `afterStart` runs in between.
+lv::TRunOutcome runToEnd(lv::TSlideshowRun& run, lv::TRunSettings s,
+                         const std::function<void()>& afterStart = {}) {
+    QEventLoop loop;
+    lv::TRunOutcome outcome = lv::TRunOutcome::Failed;
+    const auto c = QObject::connect(&run, &lv::TSlideshowRun::Finished, [&](lv::TRunOutcome o) {
+        outcome = o;
+        loop.quit();
+    });
+    run.Start(s);
+    if (afterStart)
+        afterStart();
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    if (run.Running())
+        loop.exec();
+    QObject::disconnect(c);
+    return outcome;
+}
+
+// A quick uncompressed run: 64x48, 10 fps, 3000 ms a picture.
+lv::TRunSettings smallRun(const std::string& output) {
+    lv::TRunSettings s;
+    s.FourCC = "DIB ";
+    s.Resolution = "64x48";
+    s.Fps = 10;
+    s.TimePerPicture = 3000;
+    s.OutputFile = output;
+    return s;
+}
 
 long long videoPackets(const std::string& file) {
     auto streams = lvtest::probeStreams(file);
@@ -372,34 +403,18 @@ TEST(SlideshowRun, AFailedRunTellsWhichCheckFailed) {
         GTEST_SKIP() << "no /dev/full";
     Pictures p(2);
     lv::TSlideshowRun run(p.list, nullptr);
-    const auto runToEnd = [&](lv::TRunSettings s) {
-        QEventLoop loop;
-        lv::TRunOutcome outcome = lv::TRunOutcome::Done;
-        const auto c = QObject::connect(&run, &lv::TSlideshowRun::Finished, [&](lv::TRunOutcome o) {
-            outcome = o;
-            loop.quit();
-        });
-        run.Start(s);
-        QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-        loop.exec();
-        QObject::disconnect(c);
-        return outcome;
-    };
-    lv::TRunSettings s;
-    s.FourCC = "DIB ";
+    lv::TRunSettings s = smallRun("/dev/full");
     s.Resolution = "320x240";
-    s.Fps = 10;
     s.TimePerPicture = 1000;
     // The file opens, but its first frame cannot be written.
-    s.OutputFile = "/dev/full";
-    EXPECT_EQ(runToEnd(s), lv::TRunOutcome::Failed);
+    EXPECT_EQ(runToEnd(run, s), lv::TRunOutcome::Failed);
     EXPECT_EQ(run.Detail().toStdString(), "StreamWrite failed. Err: $8004406E");
     EXPECT_EQ(run.Location().toStdString(), "U_BmpToAvi, line 173");
 
     // A picture that cannot be loaded is no failed check: no location, none left over.
     std::filesystem::remove(p.dir.file("a.jpg"));
     s.OutputFile = p.dir.file("out.avi");
-    EXPECT_EQ(runToEnd(s), lv::TRunOutcome::Failed);
+    EXPECT_EQ(runToEnd(run, s), lv::TRunOutcome::Failed);
     EXPECT_NE(run.Detail().indexOf("a.jpg"), -1) << run.Detail().toStdString();
     EXPECT_EQ(run.Location().toStdString(), "");
 }
@@ -411,12 +426,7 @@ TEST(SlideshowRun, ACancelAfterTheLastFrameOrDuringTheJoinSaysWhereTheVideoIs) {
         const std::string mp3 =
             lvtest::makeMp3(p.dir.path().string(), "song", {"-b", "128"}, 44100, 2, 2.0);
         lv::TSlideshowRun run(p.list, nullptr);
-        lv::TRunSettings s;
-        s.FourCC = "DIB ";
-        s.Resolution = "64x48";
-        s.Fps = 10;
-        s.TimePerPicture = 3000;
-        s.OutputFile = p.dir.file("show.avi");
+        lv::TRunSettings s = smallRun(p.dir.file("show.avi"));
         s.SoundtrackFile = mp3;
         bool framesSeen = false;
         QObject::connect(&run, &lv::TSlideshowRun::VideoProgress, [&](int position, int) {
@@ -429,16 +439,7 @@ TEST(SlideshowRun, ACancelAfterTheLastFrameOrDuringTheJoinSaysWhereTheVideoIs) {
             if (duringJoin)
                 run.Cancel();
         });
-        QEventLoop loop;
-        lv::TRunOutcome outcome = lv::TRunOutcome::Done;
-        QObject::connect(&run, &lv::TSlideshowRun::Finished, [&](lv::TRunOutcome o) {
-            outcome = o;
-            loop.quit();
-        });
-        run.Start(s);
-        QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-        loop.exec();
-        EXPECT_EQ(outcome, lv::TRunOutcome::Aborted);
+        EXPECT_EQ(runToEnd(run, s), lv::TRunOutcome::Aborted);
         EXPECT_FALSE(run.Running());
         if (duringJoin) {
             EXPECT_EQ(run.Detail().toStdString(),
@@ -459,25 +460,14 @@ TEST(SlideshowRun, AVideoWithoutSoundIsDeliveredAndSaysWhy) {
         const std::string sound = p.dir.file("silence.mp3");
         std::ofstream(sound, std::ios::binary) << std::string(10000, '\0');
         lv::TSlideshowRun run(p.list, nullptr);
-        lv::TRunSettings s;
-        s.FourCC = "DIB ";
-        s.Resolution = "64x48";
-        s.Fps = 10;
-        s.TimePerPicture = 3000;
-        s.OutputFile = p.dir.file("show.avi");
+        lv::TRunSettings s = smallRun(p.dir.file("show.avi"));
         s.SoundtrackFile = sound;
-        QEventLoop loop;
-        lv::TRunOutcome outcome = lv::TRunOutcome::Failed;
-        QObject::connect(&run, &lv::TSlideshowRun::Finished, [&](lv::TRunOutcome o) {
-            outcome = o;
-            loop.quit();
-        });
-        run.Start(s);
-        if (gone)
-            std::filesystem::remove(sound);
-        QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-        loop.exec();
-        EXPECT_EQ(outcome, lv::TRunOutcome::Done);
+        EXPECT_EQ(runToEnd(run, s,
+                           [&] {
+                               if (gone)
+                                   std::filesystem::remove(sound);
+                           }),
+                  lv::TRunOutcome::Done);
         EXPECT_EQ(run.Detail().toStdString(),
                   gone ? "The video has no sound: the soundtrack " + sound + " is gone."
                        : "The video has no sound: no MPEG audio frame was found in " + sound + ".");

@@ -74,6 +74,16 @@ struct Window {
     QString statusPanel() const {
         return dlg->findChild<QStatusBar*>("StatusBar")->findChildren<QLabel*>().at(1)->text();
     }
+    // "Expert", single-frame mode ticked, "Ok".
+    void singleFrameMode() {
+        dialogs->exec = [](QDialog& d) {
+            if (d.objectName() != "ExpertDlg")
+                return int(QDialog::Rejected);
+            d.findChild<QCheckBox*>("sng_chk")->setChecked(true);
+            return int(QDialog::Accepted);
+        };
+        click("exp_btn");
+    }
     bool runToEnd() {
         QSignalSpy finished(dlg->Run(), &lv::TSlideshowRun::Finished);
         return finished.wait(120000);
@@ -263,13 +273,7 @@ private Q_SLOTS:
 
         // Expert: "Ok" with single frame mode disables the timing controls; cancel changes
         // nothing; the end of a run would enable them again.
-        w.dialogs->exec = [](QDialog& d) {
-            if (d.objectName() != "ExpertDlg")
-                return int(QDialog::Rejected);
-            d.findChild<QCheckBox*>("sng_chk")->setChecked(true);
-            return int(QDialog::Accepted);
-        };
-        w.click("exp_btn");
+        w.singleFrameMode();
         for (const char* name :
              {"dynamics_chk", "xfade_chk", "osd_chk", "time_txt", "matchaudio_btn"})
             QVERIFY2(!w.get(name)->isEnabled(), name);
@@ -485,13 +489,7 @@ private Q_SLOTS:
         w.get<QCheckBox>("xfade_chk")->setChecked(true);
         w.get<QSpinBox>("FPS_txt")->setValue(1);
         w.get<QSpinBox>("time_txt")->setValue(3000);
-        w.dialogs->exec = [](QDialog& d) {
-            if (d.objectName() != "ExpertDlg")
-                return int(QDialog::Rejected);
-            d.findChild<QCheckBox*>("sng_chk")->setChecked(true);
-            return int(QDialog::Accepted);
-        };
-        w.click("exp_btn");
+        w.singleFrameMode();
         w.dialogs->messages.clear();
         w.click("go_btn");
         QVERIFY(w.runToEnd());
