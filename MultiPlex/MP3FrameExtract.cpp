@@ -47,6 +47,32 @@ std::vector<std::uint8_t> LoadFile(const std::string& fileName) {
     return data;
 }
 
+// A sync found by searching is a frame only when the frames it announces follow it back to
+// back: three in a row with its version, layer and rate, or fewer that run to the end of the
+// file or to a "TAG" block. Noise and other formats give lone valid-looking headers, never
+// such chains, so they are not copied into the video as audio.
+bool ConfirmedByChain(const std::vector<std::uint8_t>& data, std::int64_t start,
+                      const TMP3Header& first) {
+    constexpr int kChain = 3;
+    constexpr std::uint32_t kStreamBits = 0xFFFE0C00u;
+    const std::int64_t size = static_cast<std::int64_t>(data.size());
+    std::int64_t next = start + first.FrameLength();
+    for (int count = 1; count < kChain; ++count) {
+        if (next == size)
+            return true;
+        if (next + 4 > size)
+            return count >= 2;
+        const std::uint8_t* p = data.data() + next;
+        if (p[0] == 'T' && p[1] == 'A' && p[2] == 'G')
+            return true;
+        TMP3Header h = TMP3Header::FromBytes(p);
+        if (!h.IsValid() || (h.Header() & kStreamBits) != (first.Header() & kStreamBits))
+            return false;
+        next += h.FrameLength();
+    }
+    return true;
+}
+
 } // namespace
 
 TMP3FrameExtract::TMP3FrameExtract(std::string fileName) : m_fileName(std::move(fileName)) {}
@@ -69,6 +95,8 @@ int TMP3FrameExtract::CompleteFrames() const {
 bool TMP3FrameExtract::FindNextFrame(const std::vector<std::uint8_t>& data,
                                      std::int64_t& position) {
     const std::int64_t size = static_cast<std::int64_t>(data.size());
+    // Only a frame right where the previous one ends is taken without its chain.
+    const std::int64_t expected = m_ends.empty() ? -1 : position;
     while (position < size - 4) {
         const std::uint8_t* p = data.data() + position;
         position += 4;
@@ -82,6 +110,10 @@ bool TMP3FrameExtract::FindNextFrame(const std::vector<std::uint8_t>& data,
             continue;
         }
         const std::int64_t start = position - 4;
+        if (start != expected && !ConfirmedByChain(data, start, header)) {
+            position = start + 1;
+            continue;
+        }
         position = start + header.FrameLength();
         if (!m_reference)
             m_reference = header;

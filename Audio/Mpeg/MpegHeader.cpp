@@ -68,6 +68,37 @@ std::int64_t id3v2TagSize(TWFileStream& stream) {
     return size + 10 + ((h[5] & 0x10) ? 10 : 0);
 }
 
+// Headers of one stream share version, layer and sampling rate.
+bool sameStream(std::uint32_t a, std::uint32_t b) {
+    constexpr std::uint32_t kStreamBits = 0xFFFE0C00u;
+    return (a & kStreamBits) == (b & kStreamBits);
+}
+
+// A sync found by searching is a frame only when the frames it announces follow it back to
+// back: three in a row, or fewer that run to the end of the file or to a "TAG" block. Noise
+// and other formats give lone valid-looking words, never such chains.
+bool confirmedByChain(TWFileStream& stream, const TMpegHeader& first, std::int64_t size) {
+    constexpr int kChain = 3;
+    std::int64_t next = std::int64_t(first.Position()) + first.FrameLength();
+    for (int count = 1; count < kChain; ++count) {
+        if (next == size)
+            return true;
+        if (next + 4 > size)
+            return count >= 2;
+        unsigned char w[4];
+        stream.Seek(next, TWFileStream::soBeginning);
+        readWindow(stream, w, 4);
+        if (w[0] == 'T' && w[1] == 'A' && w[2] == 'G')
+            return true;
+        TMpegHeader h;
+        h.SetHeaderWord(bigEndian(w));
+        if (h.FrameLength() == 0 || !sameStream(h.HeaderWord(), first.HeaderWord()))
+            return false;
+        next += h.FrameLength();
+    }
+    return true;
+}
+
 } // namespace
 
 std::int32_t TMpegHeader::Bitrate() const {
@@ -139,6 +170,8 @@ bool TMpegHeader::FindNext(TWFileStream& stream, bool afterCurrent) {
         pos = stream.Position();
     m_frameLength = 0;
     const std::int64_t size = std::min(stream.Size(), kMaxScanned);
+    // Only a frame right where the previous one ends is taken without its chain.
+    const std::int64_t expected = afterCurrent ? pos : -1;
 
     if (pos == 0) {
         if (std::int64_t tag = id3v2TagSize(stream)) {
@@ -185,7 +218,14 @@ bool TMpegHeader::FindNext(TWFileStream& stream, bool afterCurrent) {
             if (pos + m_frameLength > size)
                 return false;
             m_position = std::int32_t(pos);
-            return true;
+            if (pos == expected || confirmedByChain(stream, *this, size))
+                return true;
+            m_headerWord = 0;
+            m_frameLength = 0;
+            ++pos;
+            stream.Seek(pos, TWFileStream::soBeginning);
+            readWindow(stream, w, 4);
+            continue;
         }
         if (w[0] == 'T' && w[1] == 'A' && w[2] == 'G') {
             if (pos + 124 >= size)

@@ -72,15 +72,48 @@ TEST(FrameLoader, JunkIsSearchedAndAFalseSyncCostsTwoBytes) {
     TempDir dir;
     std::string path = dir.file("junk.mp3");
     Bytes junk = {0x12, 0x34, 0x00, 0xFF, 0x10, 0x99, 'T', 'A', 0x07, 0x33};
+    const Bytes three = repeat(kFrame, 3);
 
-    // Control: one zero byte between the first two frames does not hide the second.
-    auto control = scan(path, concat({kFrame, Bytes{0x00}, kFrame, junk, kFrame}));
-    EXPECT_EQ(control, (std::vector<std::uint32_t>{0, 418, 845}));
+    // Control: one zero byte between two runs of frames does not hide the second run.
+    auto control = scan(path, concat({three, Bytes{0x00}, three, junk, kFrame}));
+    EXPECT_EQ(control, (std::vector<std::uint32_t>{0, 417, 834, 1252, 1669, 2086, 2513}));
 
     // An 0xFF right before a frame forms a sync whose bitrate nibble is 15: the search steps
     // two bytes and passes the frame that starts one byte later.
-    auto stepped = scan(path, concat({kFrame, Bytes{0xFF}, kFrame, junk, kFrame}));
-    EXPECT_EQ(stepped, (std::vector<std::uint32_t>{0, 845}));
+    auto stepped = scan(path, concat({three, Bytes{0xFF}, repeat(kFrame, 4), junk, kFrame}));
+    EXPECT_EQ(stepped, (std::vector<std::uint32_t>{0, 417, 834, 1669, 2086, 2503, 2930}));
+}
+
+TEST(FrameLoader, OnlyFramesThatFollowEachOtherAreFound) {
+    TempDir dir;
+    std::string path = dir.file("chain.mp3");
+    // Noise and a 16-bit tone hold valid-looking header words, but never three frames in a
+    // row: neither is MPEG audio.
+    Bytes noise(1 << 20);
+    std::uint32_t seed = 12345;
+    for (std::uint8_t& b : noise)
+        b = std::uint8_t((seed = seed * 1664525u + 1013904223u) >> 24);
+    for (const Bytes& other : {noise, riffWave({chunk("fmt ", pcmFormat(2, 44100, 16)),
+                                                chunk("data", tonePcm(44100, 2, 20))})}) {
+        writeFile(path, other);
+        EXPECT_THROW(lv::TFrameLoader{path}, lv::Error);
+    }
+
+    // A lone frame, or two followed by junk, is not a frame; a whole run after noise is.
+    Bytes some(noise.begin(), noise.begin() + 5000);
+    Bytes junk(50, 0x11);
+    EXPECT_EQ(scan(path, concat({kFrame, junk, repeat(kFrame, 2), junk, some, repeat(kFrame, 3)})),
+              (std::vector<std::uint32_t>{6351, 6768, 7185}));
+    // A chain of two that reaches the end of the file is enough, one is not.
+    EXPECT_EQ(scan(path, concat({junk, kFrame, Bytes(kFrame.begin(), kFrame.begin() + 9)})),
+              (std::vector<std::uint32_t>{50}));
+    writeFile(path, concat({junk, kFrame, Bytes{0x00, 0x00}}));
+    EXPECT_THROW(lv::TFrameLoader{path}, lv::Error);
+
+    // The frames of a chain share version, layer and rate.
+    Bytes at48k = mpegFrame(mpegWord(3, 3, 9, 1), 384);
+    writeFile(path, concat({junk, kFrame, at48k, kFrame, Bytes(9, 0)}));
+    EXPECT_THROW(lv::TFrameLoader{path}, lv::Error);
 }
 
 TEST(FrameLoader, TagBlocksAndTheEndOfTheFile) {

@@ -126,9 +126,9 @@ INSTANTIATE_TEST_SUITE_P(Readers, HostileInput, ::testing::ValuesIn(kReaders),
 TEST(HostileMpeg, AHugeSparseFileDoesNotPresetAHugeIndex) {
     TempDir dir;
     std::string path = dir.file("sparse.mp3");
-    // The smallest frame (24 bytes) followed by a hole of 3 GiB: the first frame's length
+    // The smallest frames (24 bytes) followed by a hole of 3 GiB: the first frame's length
     // would preset room for 134 million frames.
-    writeFile(path, mpegFrame(mpegWord(2, 3, 1, 1), 24));
+    writeFile(path, repeat(mpegFrame(mpegWord(2, 3, 1, 1), 24), 3));
     std::error_code ec;
     std::filesystem::resize_file(path, 3ull << 30, ec);
     if (ec)
