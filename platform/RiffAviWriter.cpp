@@ -122,9 +122,13 @@ HRESULT TRiffAviWriter::setFormat(std::size_t stream, const void* format, std::i
 HRESULT TRiffAviWriter::beginData() {
     const std::uint64_t needed = headerSize(true) + 8 + kHeaderSlack;
     m_headerRoom = (needed + 511) / 512 * 512;
-    // The headers are written at the end; until then their room holds zeros. Flushing them
-    // at once makes a full or unwritable disk fail the first sample, not the end of a run.
-    if (!m_file.seek(0) || !m_file.writeZeros(m_headerRoom) || !m_file.flush())
+    // Real headers with nothing counted yet go in before the first chunk, so a file cut off
+    // by a crash or a full disk is still read up to its last whole chunk; the counts, sizes
+    // and indexes are fixed at the end. Flushing them at once makes a full or unwritable
+    // disk fail the first sample, not the end of a run.
+    if (HRESULT hr = writeHeaders(); hr != AVIERR_OK)
+        return hr;
+    if (!m_file.flush())
         return fail(AVIERR_FILEWRITE);
     m_dataStarted = true;
     return openRiff();
@@ -475,9 +479,12 @@ HRESULT TRiffAviWriter::writeHeaders() {
         b.u32(std::uint32_t(m_headerRoom - b.size() - 4));
         b.zeros(m_headerRoom - b.size());
     }
-    // The first RIFF's size was set when it was closed.
-    const std::uint64_t firstRiffEnd = m_riffs.size() > 1 ? m_riffs[1].pos : m_file.size();
-    b.patch32(4, std::uint32_t(firstRiffEnd - 8));
+    // The first RIFF's size was set when it was closed; before its first chunk it is left
+    // at 0, which readers take as "up to the end of the file".
+    if (!m_riffs.empty()) {
+        const std::uint64_t firstRiffEnd = m_riffs.size() > 1 ? m_riffs[1].pos : m_file.size();
+        b.patch32(4, std::uint32_t(firstRiffEnd - 8));
+    }
     if (!m_file.seek(0) || !m_file.write(b.data().data(), b.size()))
         return fail(AVIERR_FILEWRITE);
     return AVIERR_OK;
