@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/SystemError.h"
 
 #include <cstring>
 #include <filesystem>
@@ -17,7 +18,7 @@ namespace {
 }
 
 [[noreturn]] void Fail(const std::string& message, HRESULT hr, int line) {
-    Fail(message + hex8(std::uint32_t(hr)), line);
+    Fail(WithSystemError(message + hex8(std::uint32_t(hr))), line);
 }
 
 std::unique_ptr<TCompressor> OpenForQuery(const std::string& fourCC) {
@@ -51,10 +52,6 @@ void TBmpToAvi::Open() {
     Release();
     AVIFileInit();
     m_aviInit = true;
-    if (FileExists(FileName)) {
-        std::error_code ec;
-        std::filesystem::remove(FileName, ec); // creation below truncates if this fails
-    }
     m_lastResult = AVIFileOpen(m_file, FileName, OF_WRITE | OF_CREATE);
     if (m_lastResult != AVIERR_OK)
         Fail("FileOpen failed. Err: $", m_lastResult, 304);

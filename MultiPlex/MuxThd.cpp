@@ -4,6 +4,7 @@
 #include "platform/AviFile.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/SystemError.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -21,7 +22,8 @@ const char* const kUnit = "U_MuxThd";
 
 void Check(HRESULT result, const char* text) {
     if (result != AVIERR_OK)
-        throw EAssertionFailed(text + hex8(static_cast<std::uint32_t>(result)), kUnit);
+        throw EAssertionFailed(WithSystemError(text + hex8(static_cast<std::uint32_t>(result))),
+                               kUnit);
 }
 
 struct AviLibrary {

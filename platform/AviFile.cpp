@@ -1,6 +1,7 @@
 #include "platform/AviFile.h"
 
 #include "platform/RiffAvi.h"
+#include "platform/SystemError.h"
 
 #include <atomic>
 #include <limits>
@@ -102,6 +103,7 @@ HRESULT AVIFileSetRiffLimit(const PAVIFILE& file, std::uint64_t bytes) {
 
 HRESULT AVIFileOpen(PAVIFILE& file, const std::string& path, std::uint32_t mode) {
     file.reset();
+    ClearLastSystemError();
     auto state = std::make_shared<TAviFileState>();
     if (mode & OF_CREATE) {
         if (!(mode & OF_WRITE))

@@ -161,7 +161,9 @@ std::uint64_t AVIFileDefaultRiffLimit();
 // For one file, before its first sample is written.
 HRESULT AVIFileSetRiffLimit(const PAVIFILE& file, std::uint64_t bytes);
 
-// mode: OF_READ, or OF_WRITE | OF_CREATE (creates or truncates). On failure file is empty.
+// mode: OF_READ, or OF_WRITE | OF_CREATE (creates, or replaces once finished; see
+// TRiffAviWriter). On failure file is empty. From here on, LastSystemError
+// (platform/SystemError.h) tells why a call of this thread failed at the system.
 HRESULT AVIFileOpen(PAVIFILE& file, const std::string& path, std::uint32_t mode);
 HRESULT AVIFileInfo(const PAVIFILE& file, AVIFILEINFO& info);
 // The index-th stream of type fccType (0: of any type). AVIERR_NODATA when there is none.

@@ -31,8 +31,7 @@ std::string ReadRegString(const std::string& keyPath, const std::string& name) {
     return s.value(keyOf(keyPath, name)).toString().toStdString();
 }
 
-void WriteRegString(const std::string& keyPath, const std::string& name,
-                    const std::string& value) {
+void WriteRegString(const std::string& keyPath, const std::string& name, const std::string& value) {
     QSettings s(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
     s.setValue(keyOf(keyPath, name), QString::fromStdString(value));
     s.sync();

@@ -81,6 +81,8 @@ private:
 class TRiffAviWriter {
 public:
     explicit TRiffAviWriter(std::uint64_t riffLimit) : m_riffLimit(riffLimit) {}
+    // The data goes to "<path>.part" beside path, which takes the name only when the file is
+    // finished: an earlier file of that name survives a failed or killed run.
     HRESULT create(const std::string& path);
     HRESULT setRiffLimit(std::uint64_t bytes);
     HRESULT createStream(const AVISTREAMINFO& info, std::size_t& stream);
@@ -88,12 +90,15 @@ public:
     HRESULT write(std::size_t stream, std::int32_t start, std::int32_t samples, const void* data,
                   std::int32_t size, std::uint32_t flags, std::int32_t* samplesWritten,
                   std::int32_t* bytesWritten);
-    // Writes the indexes and the headers and closes the file; once.
+    // Writes the indexes and the headers, closes the file and gives it its name; once. A
+    // file that failed is removed; one that could not be renamed stays as "<path>.part".
     HRESULT finish();
     const std::vector<TAviStreamData>& streams() const { return m_streams; }
     AVIFILEINFO fileInfo() const;
 
 private:
+    HRESULT settle(HRESULT hr);
+
     struct Riff {
         std::uint64_t pos = 0;               // of the "RIFF" id
         std::uint64_t moviPos = 0;           // of the "movi" list type
@@ -117,6 +122,8 @@ private:
     std::vector<std::vector<std::uint32_t>> m_ixDur;  // their samples
     std::vector<Riff> m_riffs;
     std::uint64_t m_headerRoom = 0;
+    std::string m_target;            // the name the file takes when finished
+    std::string m_partPath;          // where it is written until then
     std::uint32_t m_idx1Entries = 0; // chunks of the first RIFF
     bool m_dataStarted = false;
     bool m_finished = false;

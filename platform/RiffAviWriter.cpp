@@ -1,7 +1,14 @@
 #include "platform/RiffAvi.h"
 
+#include "platform/SystemError.h"
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace lv {
 
@@ -37,8 +44,54 @@ HRESULT TRiffAviWriter::fail(HRESULT hr) {
 }
 
 HRESULT TRiffAviWriter::create(const std::string& path) {
-    if (!m_file.create(path))
-        return AVIERR_FILEOPEN;
+    m_target = path;
+    std::error_code ec;
+    // Through a link, the file it points to is replaced, not the link.
+    if (std::filesystem::is_symlink(std::filesystem::u8path(path), ec)) {
+        auto real = std::filesystem::canonical(std::filesystem::u8path(path), ec);
+        if (!ec)
+            m_target = real.string();
+    }
+    struct stat st {};
+    if (::stat(m_target.c_str(), &st) == 0) {
+        // What could not be overwritten in place is not replaced either.
+        const int refusal = S_ISDIR(st.st_mode)                     ? EISDIR
+                            : ::access(m_target.c_str(), W_OK) != 0 ? EACCES
+                                                                    : 0;
+        if (refusal) {
+            SetLastSystemError(m_target, refusal);
+            return AVIERR_FILEOPEN;
+        }
+        // A device or a pipe is written as it is.
+        if (!S_ISREG(st.st_mode)) {
+            m_partPath.clear();
+            return m_file.create(m_target) ? AVIERR_OK : AVIERR_FILEOPEN;
+        }
+    }
+    // A ".part" left by a killed run may be all that is left of it: never taken over.
+    for (int n = 0; n < 100; ++n) {
+        m_partPath = m_target + (n ? "." + std::to_string(n) : "") + ".part";
+        if (m_file.create(m_partPath, true, m_target))
+            return AVIERR_OK;
+        if (errno != EEXIST)
+            break;
+    }
+    m_partPath.clear();
+    return AVIERR_FILEOPEN;
+}
+
+HRESULT TRiffAviWriter::settle(HRESULT hr) {
+    if (m_partPath.empty())
+        return hr;
+    if (hr != AVIERR_OK) {
+        ::unlink(m_partPath.c_str());
+        return hr;
+    }
+    if (std::rename(m_partPath.c_str(), m_target.c_str()) != 0) {
+        SetLastSystemError(m_target, errno);
+        SetLastSystemError(LastSystemError() + "; the video is kept in \"" + m_partPath + "\"");
+        return fail(AVIERR_FILEWRITE);
+    }
     return AVIERR_OK;
 }
 
@@ -496,7 +549,7 @@ HRESULT TRiffAviWriter::finish() {
     if (m_error != AVIERR_OK) {
         m_finished = true;
         m_file.close();
-        return m_error;
+        return settle(m_error);
     }
     HRESULT hr = AVIERR_OK;
     if (!m_dataStarted)
@@ -508,7 +561,7 @@ HRESULT TRiffAviWriter::finish() {
         hr = writeHeaders();
     if (!m_file.close() && hr == AVIERR_OK)
         hr = fail(AVIERR_FILEWRITE);
-    return hr;
+    return settle(hr);
 }
 
 AVIFILEINFO TRiffAviWriter::fileInfo() const {

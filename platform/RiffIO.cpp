@@ -1,7 +1,12 @@
 #include "platform/RiffIO.h"
 
+#include "platform/SystemError.h"
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace lv {
 
@@ -13,11 +18,20 @@ TRiffFile::~TRiffFile() {
     close();
 }
 
+bool TRiffFile::failWith(int error) {
+    m_failed = true;
+    SetLastSystemError(m_path, error);
+    return false;
+}
+
 bool TRiffFile::openRead(const std::string& path) {
     close();
+    m_path = path;
     m_file = std::fopen(path.c_str(), "rb");
-    if (!m_file)
+    if (!m_file) {
+        SetLastSystemError(path, errno);
         return false;
+    }
     if (fseeko(m_file, 0, SEEK_END) != 0) {
         close();
         return false;
@@ -33,11 +47,21 @@ bool TRiffFile::openRead(const std::string& path) {
     return true;
 }
 
-bool TRiffFile::create(const std::string& path) {
+bool TRiffFile::create(const std::string& path, bool exclusive, const std::string& shownAs) {
     close();
-    m_file = std::fopen(path.c_str(), "w+b");
-    if (!m_file)
+    m_path = shownAs.empty() ? path : shownAs;
+    const int fd =
+        ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC), 0666);
+    if (fd < 0) {
+        SetLastSystemError(m_path, errno);
         return false;
+    }
+    m_file = ::fdopen(fd, "w+b");
+    if (!m_file) {
+        SetLastSystemError(m_path, errno);
+        ::close(fd);
+        return false;
+    }
     // Samples arrive one at a time; a large buffer keeps the number of system calls low.
     // (Without a buffer of our own, the C library keeps its default size.)
     if (!m_buffer)
@@ -52,9 +76,12 @@ bool TRiffFile::create(const std::string& path) {
 bool TRiffFile::close() {
     if (!m_file)
         return !m_failed;
-    const bool ok = std::fclose(m_file) == 0 && !m_failed;
+    const bool closed = std::fclose(m_file) == 0;
+    const int error = errno;
     m_file = nullptr;
-    return ok;
+    if (!closed && !m_failed)
+        failWith(error);
+    return closed && !m_failed;
 }
 
 bool TRiffFile::seek(std::uint64_t pos) {
@@ -63,7 +90,7 @@ bool TRiffFile::seek(std::uint64_t pos) {
     if (pos == m_pos)
         return true;
     if (fseeko(m_file, off_t(pos), SEEK_SET) != 0)
-        return false;
+        return failWith(errno);
     m_pos = pos;
     return true;
 }
@@ -71,10 +98,8 @@ bool TRiffFile::seek(std::uint64_t pos) {
 bool TRiffFile::write(const void* data, std::size_t size) {
     if (!m_file || m_failed)
         return false;
-    if (size && std::fwrite(data, 1, size, m_file) != size) {
-        m_failed = true;
-        return false;
-    }
+    if (size && std::fwrite(data, 1, size, m_file) != size)
+        return failWith(errno);
     m_pos += size;
     m_size = std::max(m_size, m_pos);
     return true;
@@ -94,10 +119,8 @@ bool TRiffFile::writeZeros(std::uint64_t count) {
 bool TRiffFile::flush() {
     if (!m_file || m_failed)
         return false;
-    if (std::fflush(m_file) != 0) {
-        m_failed = true;
-        return false;
-    }
+    if (std::fflush(m_file) != 0)
+        return failWith(errno);
     return true;
 }
 

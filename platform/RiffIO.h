@@ -11,7 +11,8 @@
 namespace lv {
 
 // A file opened for reading or for writing (created or truncated). Every call reports
-// success; after a failed write the file stays failed. Not thread-safe.
+// success; after a failed write the file stays failed, and LastSystemError says why.
+// Not thread-safe.
 class TRiffFile {
 public:
     TRiffFile() = default;
@@ -20,7 +21,9 @@ public:
     TRiffFile& operator=(const TRiffFile&) = delete;
 
     bool openRead(const std::string& path);
-    bool create(const std::string& path);
+    // Created or truncated; with exclusive, only a file that does not exist yet. Failures
+    // name shownAs when given: the file the user knows.
+    bool create(const std::string& path, bool exclusive = false, const std::string& shownAs = {});
     // Flushes and closes; false when the data could not all be written.
     bool close();
     bool isOpen() const { return m_file != nullptr; }
@@ -35,8 +38,13 @@ public:
     // Reads exactly size bytes at pos.
     bool readAt(std::uint64_t pos, void* data, std::size_t size);
     bool failed() const { return m_failed; }
+    const std::string& path() const { return m_path; }
 
 private:
+    // Marks the file failed and keeps the system's reason for the thread.
+    bool failWith(int error);
+
+    std::string m_path;
     std::FILE* m_file = nullptr;
     std::unique_ptr<char[]> m_buffer; // outlives m_file
     std::uint64_t m_size = 0;

@@ -211,6 +211,8 @@ int main(int argc, char** argv) {
     std::signal(SIGTERM, onSigint);
     std::signal(SIGHUP, onSigint);
     std::signal(SIGPIPE, SIG_IGN);
+    // Past a file-size limit a write fails and the run says so, instead of a silent kill.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
         switch (options.action) {
         case lv::TCliOptions::Action::Help:

@@ -10,7 +10,11 @@
 
 #include <QTimer>
 
+#include <csignal>
+
 int main(int argc, char** argv) {
+    // Past a file-size limit a write fails and the run says so, instead of a silent kill.
+    std::signal(SIGXFSZ, SIG_IGN);
     lv::TApplication app(argc, argv);
     lv::DecoderLibraries(); // loaded once at start, as the formats' readers expect
 

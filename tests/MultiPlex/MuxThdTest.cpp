@@ -421,7 +421,8 @@ TEST(MuxThd, FailuresKeepTheVideoAndTellWhatFailed) {
         std::string video;
         std::string output;
         std::string failedFile;
-        const char* aviText; // a failed AVI call: this text, the result code, the unit tag
+        const char* aviText;          // a failed AVI call: this text, the result code, the unit tag
+        const char* reason = nullptr; // and the system's reason with the failed file
     };
     const char* const open = "FileOpen failed. Err: $";
     const std::string out = dir.file("out.avi");
@@ -429,14 +430,16 @@ TEST(MuxThd, FailuresKeepTheVideoAndTellWhatFailed) {
         {"missing soundtrack", dir.file("missing.mp3"), video, out, dir.file("missing.mp3"),
          nullptr},
         {"soundtrack is a folder", dir.path().string(), video, out, dir.path().string(), nullptr},
-        {"missing video", mp3, dir.file("gone.avi"), out, dir.file("gone.avi"), open},
+        {"missing video", mp3, dir.file("gone.avi"), out, dir.file("gone.avi"), open,
+         "No such file or directory"},
         {"video is no AVI", mp3, dir.file("notavi.avi"), out, dir.file("notavi.avi"), open},
         {"output folder missing", mp3, video, dir.file("no/such/out.avi"),
-         dir.file("no/such/out.avi"), open},
+         dir.file("no/such/out.avi"), open, "No such file or directory"},
         {"file where a folder is expected", mp3, video, dir.file("plainfile/out.avi"),
-         dir.file("plainfile/out.avi"), open},
+         dir.file("plainfile/out.avi"), open, "Not a directory"},
         {"output is the video", mp3, video, video, video, open},
-        {"output device full", mp3, video, "/dev/full", "/dev/full", "StreamWrite failed. Err: $"},
+        {"output device full", mp3, video, "/dev/full", "/dev/full", "StreamWrite failed. Err: $",
+         "No space left on device"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -454,10 +457,14 @@ TEST(MuxThd, FailuresKeepTheVideoAndTellWhatFailed) {
         const std::string message = mux.ErrorMessage();
         if (c.aviText) {
             EXPECT_EQ(message.rfind(c.aviText, 0), 0u) << message;
-            ASSERT_EQ(message.size(), std::strlen(c.aviText) + 8) << message;
-            EXPECT_EQ(message.find_first_not_of("0123456789ABCDEF", message.size() - 8),
+            const std::size_t codeEnd = std::strlen(c.aviText) + 8;
+            ASSERT_GE(message.size(), codeEnd) << message;
+            EXPECT_EQ(message.substr(codeEnd - 8, 8).find_first_not_of("0123456789ABCDEF"),
                       std::string::npos)
                 << message;
+            const std::string reason =
+                c.reason ? std::string(". ") + c.reason + ": \"" + c.failedFile + "\"" : "";
+            EXPECT_EQ(message.substr(codeEnd), reason);
             EXPECT_EQ(mux.ErrorUnit(), "U_MuxThd");
         } else {
             EXPECT_NE(message.find(c.audio), std::string::npos) << message;

@@ -408,7 +408,8 @@ TEST(SlideshowRun, AFailedRunTellsWhichCheckFailed) {
     s.TimePerPicture = 1000;
     // The file opens, but its first frame cannot be written.
     EXPECT_EQ(runToEnd(run, s), lv::TRunOutcome::Failed);
-    EXPECT_EQ(run.Detail().toStdString(), "StreamWrite failed. Err: $8004406E");
+    EXPECT_EQ(run.Detail().toStdString(),
+              "StreamWrite failed. Err: $8004406E. No space left on device: \"/dev/full\"");
     EXPECT_EQ(run.Location().toStdString(), "U_BmpToAvi, line 173");
 
     // A picture that cannot be loaded is no failed check: no location, none left over.

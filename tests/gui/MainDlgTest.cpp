@@ -435,7 +435,8 @@ private Q_SLOTS:
         w.get<QLineEdit>("out_txt")->setText("/no/such/folder/show.avi");
         w.click("go_btn");
         QCOMPARE(w.dialogs->errors,
-                 QStringList{"FileOpen failed. Err: $8004406F (U_BmpToAvi, line 304)"});
+                 QStringList{"FileOpen failed. Err: $8004406F. No such file or directory: "
+                             "\"/no/such/folder/show.avi\" (U_BmpToAvi, line 304)"});
         QVERIFY(w.get("go_btn")->isEnabled() && !w.get("cancel_btn")->isEnabled());
         w.dialogs->errors.clear();
 
