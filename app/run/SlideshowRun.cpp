@@ -111,13 +111,16 @@ void TSlideshowRun::Start(TRunSettings& s) {
     m_writer->Width = res.Width;
     m_writer->Height = res.Height;
     m_writer->FrameTime = 1000 / s.Fps;
-    m_writer->FileName = s.OutputFile;
+    // With a soundtrack the picture track goes under a name that holds no file of the
+    // user's, and the output takes its name from the join: a failed join leaves an earlier
+    // file of that name as it was.
+    m_tempFile = s.SoundtrackFile.empty() ? std::string() : TempVideoFileName(s.OutputFile);
+    m_writer->FileName = m_tempFile.empty() ? s.OutputFile : m_tempFile;
     m_writer->SetCodec(s.FourCC);
     WriteRegString("LastFCC", s.FourCC);
     m_writer->Open();
 
     m_settings = s;
-    m_tempFile.clear();
     m_cancelled = false;
     m_message.clear();
     m_detail.clear();
@@ -170,17 +173,19 @@ void TSlideshowRun::VideoThreadDone() {
         return;
     }
     if (aborted) {
-        finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."));
+        if (deliverPictureTrack())
+            finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."));
         return;
     }
     const std::string& output = m_settings.OutputFile;
     if (m_cancelled && !m_settings.SoundtrackFile.empty()) {
         // Cancelled after the last frame: the picture track is complete, the join not begun.
-        finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."),
-               q("The video has no soundtrack: " + output));
+        if (deliverPictureTrack())
+            finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."),
+                   q("The video has no soundtrack: " + output));
         return;
     }
-    if (FileSize(output) == 0) {
+    if (FileSize(m_writer->FileName) == 0) {
         finish(TRunOutcome::Failed,
                QStringLiteral("An error occured while processing video. Please choose another "
                               "codec or different settings and retry."));
@@ -192,24 +197,13 @@ void TSlideshowRun::VideoThreadDone() {
     }
     if (!FileExists(m_settings.SoundtrackFile)) {
         // Delivered all the same, as without a soundtrack; the user must know why it is silent.
-        finish(
-            TRunOutcome::Done, {},
-            q("The video has no sound: the soundtrack " + m_settings.SoundtrackFile + " is gone."));
+        if (deliverPictureTrack())
+            finish(TRunOutcome::Done, {},
+                   q("The video has no sound: the soundtrack " + m_settings.SoundtrackFile +
+                     " is gone."));
         return;
     }
 
-    // Hand the picture track over to the muxing thread under a name that holds no file of
-    // the user's.
-    m_tempFile = TempVideoFileName(output);
-    std::error_code ec;
-    std::filesystem::rename(std::filesystem::u8path(output), std::filesystem::u8path(m_tempFile),
-                            ec);
-    if (ec) {
-        finish(TRunOutcome::Failed, q("Cannot rename " + output + " to " + m_tempFile),
-               q(ec.message()));
-        m_tempFile.clear();
-        return;
-    }
     m_mux = std::make_unique<TMuxThd>();
     m_mux->VideoFile = m_tempFile;
     m_mux->AudioFile = m_settings.SoundtrackFile;
@@ -223,6 +217,23 @@ void TSlideshowRun::VideoThreadDone() {
     m_mux->start();
     setPhase(TRunPhase::Audio);
     Q_EMIT StatusChanged(QStringLiteral("Processing Audio"));
+}
+
+// The picture track becomes the output when no join follows. False, with the run
+// finished as failed, when it cannot take the output's name.
+bool TSlideshowRun::deliverPictureTrack() {
+    if (m_tempFile.empty() || !FileExists(m_tempFile))
+        return true;
+    std::error_code ec;
+    std::filesystem::rename(std::filesystem::u8path(m_tempFile),
+                            std::filesystem::u8path(m_settings.OutputFile), ec);
+    if (ec) {
+        finish(TRunOutcome::Failed,
+               q("Cannot rename " + m_tempFile + " to " + m_settings.OutputFile), q(ec.message()));
+        return false;
+    }
+    m_tempFile.clear();
+    return true;
 }
 
 void TSlideshowRun::MuxThreadDone() {

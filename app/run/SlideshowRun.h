@@ -86,6 +86,7 @@ Q_SIGNALS:
 private:
     void VideoThreadDone();
     void MuxThreadDone();
+    bool deliverPictureTrack();
     void finish(TRunOutcome outcome, const QString& message, const QString& detail = {},
                 const QString& location = {});
     void log(const std::string& line, int level = 1);

@@ -19,7 +19,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <atomic>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -396,6 +399,51 @@ TEST(VideoMakerThd, DestroyingARunningThreadStopsItWithoutAnEventLoop) {
     QThread::msleep(200);
     run.reset();
     EXPECT_LE(calls.load(), 1);
+}
+
+TEST(SlideshowRun, AFullDiskInEitherStepKeepsTheEarlierVideoAndLeavesNothingBroken) {
+    Pictures p(2);
+    lv::TSlideshowRun run(p.list, nullptr);
+    lv::TRunSettings s = smallRun(p.dir.file("show.avi"));
+    s.SoundtrackFile = lvtest::makeMp3(p.dir.path().string(), "song", {"-b", "128"}, 44100, 2, 6.0);
+    // A file-size limit stands in for a full disk: writes past it fail with EFBIG.
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto capAt = [&](std::int64_t bytes) {
+        rlimit capped = old;
+        capped.rlim_cur = rlim_t(bytes);
+        setrlimit(RLIMIT_FSIZE, &capped);
+    };
+    for (const bool inJoin : {false, true}) {
+        SCOPED_TRACE(inJoin ? "join" : "picture track");
+        std::ofstream(s.OutputFile) << "an earlier video";
+        // The picture track is about 630 KB; the join adds 100 KB of sound to it.
+        auto c = QObject::connect(&run, &lv::TSlideshowRun::PhaseChanged, [&](lv::TRunPhase ph) {
+            if (ph == lv::TRunPhase::Audio && inJoin)
+                capAt(lv::FileSize(run.TempFile()));
+        });
+        if (!inJoin)
+            capAt(200000);
+        const lv::TRunOutcome outcome = runToEnd(run, s);
+        setrlimit(RLIMIT_FSIZE, &old);
+        QObject::disconnect(c);
+        EXPECT_EQ(outcome, lv::TRunOutcome::Failed);
+        const std::string said = (run.Message() + " " + run.Detail()).toStdString();
+        EXPECT_NE(said.find("File too large"), std::string::npos) << said;
+        std::ifstream earlier(s.OutputFile);
+        EXPECT_TRUE(std::string((std::istreambuf_iterator<char>(earlier)), {}) ==
+                    "an earlier video");
+        EXPECT_FALSE(lv::FileExists(s.OutputFile + ".part"));
+        // The picture track is the only copy of the video after a failed join, else gone.
+        EXPECT_EQ(lv::FileExists(run.TempFile()), inJoin);
+        EXPECT_FALSE(lv::FileExists(run.TempFile() + ".part"));
+        if (inJoin) {
+            EXPECT_GT(videoPackets(run.TempFile()), 60);
+            EXPECT_EQ(lvtest::decodeErrors(run.TempFile()), "");
+        }
+    }
+    std::signal(SIGXFSZ, oldHandler);
 }
 
 TEST(SlideshowRun, AFailedRunTellsWhichCheckFailed) {
