@@ -138,6 +138,12 @@ void TBmpToAvi::Release() {
     m_isOpen = false;
 }
 
+void TBmpToAvi::Abandon() {
+    if (m_file)
+        AVIFileAbandon(m_file);
+    Release();
+}
+
 void TBmpToAvi::Close() {
     Release();
     if (m_lastResult != AVIERR_OK)

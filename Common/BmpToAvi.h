@@ -57,6 +57,9 @@ public:
     // lv::EAssertionFailed "FileRelease failed. Err: $" + 8 hex digits when the file
     // could not be finished (the writer is closed all the same).
     void Close();
+    // Releases like Close, but removes the file instead of finishing it: after a failed run
+    // an earlier file of FileName's name stays as it was.
+    void Abandon();
 
     bool IsOpen() const { return m_isOpen; }
     bool IsClosed() const { return m_isClosed; }

@@ -96,8 +96,11 @@ void TVideoMakerThd::run() {
         SetError(Error("Unknown error"));
         failed = true;
     }
-    if (failed)
-        return; // the writer stays open until its next Open or its destruction
+    if (failed) {
+        // Nothing half-made takes the output's name, nor replaces an earlier file of it.
+        Writer->Abandon();
+        return;
+    }
 
     try {
         Writer->Close();

@@ -171,6 +171,11 @@ HRESULT AVIFileCreateStream(const PAVIFILE& file, PAVISTREAM& stream, const AVIS
     return AVIERR_OK;
 }
 
+void AVIFileAbandon(const PAVIFILE& file) {
+    if (file && file->state->writer)
+        file->state->writer->abandon();
+}
+
 HRESULT AVIFileRelease(PAVIFILE& file) {
     if (!file)
         return AVIERR_BADHANDLE;

@@ -173,6 +173,9 @@ HRESULT AVIFileCreateStream(const PAVIFILE& file, PAVISTREAM& stream, const AVIS
 // Releases the handle (file becomes empty); returns the result of finishing the file when
 // this was its last handle.
 HRESULT AVIFileRelease(PAVIFILE& file);
+// The file being written is not wanted: when its last handle goes it is removed instead of
+// finished, and an earlier file of its name stays as it was. No effect on a file read.
+void AVIFileAbandon(const PAVIFILE& file);
 
 HRESULT AVIStreamRelease(PAVISTREAM& stream);
 HRESULT AVIStreamInfo(const PAVISTREAM& stream, AVISTREAMINFO& info);

@@ -93,6 +93,8 @@ public:
     // Writes the indexes and the headers, closes the file and gives it its name; once. A
     // file that failed is removed; one that could not be renamed stays as "<path>.part".
     HRESULT finish();
+    // finish() then removes the file instead.
+    void abandon() { m_abandoned = true; }
     const std::vector<TAviStreamData>& streams() const { return m_streams; }
     AVIFILEINFO fileInfo() const;
 
@@ -127,6 +129,7 @@ private:
     std::uint32_t m_idx1Entries = 0; // chunks of the first RIFF
     bool m_dataStarted = false;
     bool m_finished = false;
+    bool m_abandoned = false;
     HRESULT m_error = AVIERR_OK;
 };
 

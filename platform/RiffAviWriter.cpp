@@ -546,10 +546,13 @@ HRESULT TRiffAviWriter::writeHeaders() {
 HRESULT TRiffAviWriter::finish() {
     if (m_finished)
         return m_error;
-    if (m_error != AVIERR_OK) {
+    if (m_error != AVIERR_OK || m_abandoned) {
         m_finished = true;
         m_file.close();
-        return settle(m_error);
+        // Removed, and an earlier file of its name kept.
+        if (!m_partPath.empty())
+            ::unlink(m_partPath.c_str());
+        return m_abandoned ? AVIERR_OK : m_error;
     }
     HRESULT hr = AVIERR_OK;
     if (!m_dataStarted)

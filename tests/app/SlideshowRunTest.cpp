@@ -188,7 +188,9 @@ TEST(VideoMakerThd, AnUnreadablePictureStopsTheRunAfterTheLastGoodFrame) {
     EXPECT_EQ(run.thread.Position(), 9);
     EXPECT_FALSE(run.thread.Aborted());
     EXPECT_NE(run.thread.ErrorMessage().find("b.bmp"), std::string::npos);
-    EXPECT_TRUE(run.writer.IsOpen()) << "left open for the next Open to release";
+    // Abandoned: no half-made video under either name.
+    EXPECT_FALSE(run.writer.IsOpen());
+    EXPECT_FALSE(lv::FileExists(out) || lv::FileExists(out + ".part"));
 
     // The first picture unreadable: nothing written, Position 0.
     Pictures q(2);
@@ -460,12 +462,16 @@ TEST(SlideshowRun, AFailedRunTellsWhichCheckFailed) {
               "StreamWrite failed. Err: $8004406E. No space left on device: \"/dev/full\"");
     EXPECT_EQ(run.Location().toStdString(), "U_BmpToAvi, line 173");
 
-    // A picture that cannot be loaded is no failed check: no location, none left over.
-    std::filesystem::remove(p.dir.file("a.jpg"));
+    // A picture that cannot be loaded is no failed check: no location, none left over. The
+    // frames made before it are dropped, and an earlier video of the output's name is kept.
+    std::filesystem::remove(p.dir.file("b.bmp"));
     s.OutputFile = p.dir.file("out.avi");
+    std::ofstream(s.OutputFile) << "an earlier video";
     EXPECT_EQ(runToEnd(run, s), lv::TRunOutcome::Failed);
-    EXPECT_NE(run.Detail().indexOf("a.jpg"), -1) << run.Detail().toStdString();
+    EXPECT_NE(run.Detail().indexOf("b.bmp"), -1) << run.Detail().toStdString();
     EXPECT_EQ(run.Location().toStdString(), "");
+    EXPECT_EQ(lv::FileSize(s.OutputFile), 16);
+    EXPECT_FALSE(lv::FileExists(s.OutputFile + ".part"));
 }
 
 TEST(SlideshowRun, ACancelAfterTheLastFrameOrDuringTheJoinSaysWhereTheVideoIs) {
