@@ -1,4 +1,6 @@
+#include "Common/PictureList.h"
 #include "platform/Files.h"
+#include "project/ProjectFile.h"
 #include "support/Ffprobe.h"
 #include "support/Pictures.h"
 #include "support/Process.h"
@@ -159,4 +161,31 @@ TEST(RenderCommand, PrintsDurationsAndMatchesTheTimePerPictureToTheSoundtrack) {
                          "picture duration."),
               std::string::npos)
         << r.err;
+}
+
+TEST(RenderCommand, PathsWithSpacesQuotesAndAccentsSurviveProjectSoundLogAndTempName) {
+    lvtest::TempDir dir;
+    const std::string folder = dir.path().string() + "/Vidéos \"d'été\" #1/";
+    std::filesystem::create_directory(folder);
+    lv::TPictureList pictures;
+    for (const auto& [from, to] : {std::pair{"landscape.jpg", "paysage d'été \"1\".jpg"},
+                                   {"portrait.jpeg", "tour ü.jpeg"}}) {
+        std::filesystem::copy_file(std::string(LUMIVANE_SOURCE_DIR) + "/examples/" + from,
+                                   folder + to);
+        pictures.Add(folder + to);
+    }
+    const std::string song = lvtest::makeMp3(folder, "chanson «é»", {"-b", "128"}, 44100, 2, 3.0);
+    const std::string out = folder + "sortie 'été' «1».avi";
+    const std::string project = lv::SaveProject(folder + "projet d'été", pictures, song, out);
+
+    auto r = render({project, "-c", "MJPG", "-r", "320x240", "-t", "1000", "-q"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, out + "\n");
+    auto streams = lvtest::probeStreams(out);
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_EQ(lvtest::decodeErrors(out), "");
+    // The picture track went through temp.avi in the same folder, which is gone again.
+    EXPECT_FALSE(lv::FileExists(folder + "temp.avi"));
+    // Nothing else is left: two pictures, the sound (WAV and MP3), the project, the video.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 6);
 }
