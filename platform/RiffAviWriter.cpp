@@ -89,7 +89,8 @@ HRESULT TRiffAviWriter::settle(HRESULT hr) {
     }
     if (std::rename(m_partPath.c_str(), m_target.c_str()) != 0) {
         SetLastSystemError(m_target, errno);
-        SetLastSystemError(LastSystemError() + "; the video is kept in \"" + m_partPath + "\"");
+        if (::access(m_partPath.c_str(), F_OK) == 0)
+            SetLastSystemError(LastSystemError() + "; the video is kept in \"" + m_partPath + "\"");
         return fail(AVIERR_FILEWRITE);
     }
     return AVIERR_OK;

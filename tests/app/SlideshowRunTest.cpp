@@ -448,6 +448,21 @@ TEST(SlideshowRun, AFullDiskInEitherStepKeepsTheEarlierVideoAndLeavesNothingBrok
     std::signal(SIGXFSZ, oldHandler);
 }
 
+TEST(SlideshowRun, AnOutputFolderRemovedMidRunFailsWithTheReason) {
+    Pictures p(2);
+    lv::TSlideshowRun run(p.list, nullptr);
+    const std::string folder = p.dir.file("videos");
+    std::filesystem::create_directory(folder);
+    lv::TRunSettings s = smallRun(folder + "/show.avi");
+    QObject::connect(&run, &lv::TSlideshowRun::VideoProgress,
+                     [&] { std::filesystem::remove_all(folder); });
+    EXPECT_EQ(runToEnd(run, s), lv::TRunOutcome::Failed);
+    EXPECT_EQ(run.Detail().toStdString(), "FileRelease failed. Err: $8004406E. No such file or "
+                                          "directory: \"" +
+                                              s.OutputFile + "\"");
+    EXPECT_FALSE(std::filesystem::exists(folder));
+}
+
 TEST(SlideshowRun, AFailedRunTellsWhichCheckFailed) {
     if (!std::filesystem::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full";
