@@ -12,6 +12,9 @@
 //   c400   one 400-megapixel photo              goal: peak within 20 MB of c12
 //   d10    single-frame mode, 10 photos of 640x480, 720x576, XVID
 //   d1000  the same over 1000 photos             goal: the peak of d10 (within 2 MB)
+//   d10000 the same over 10000 photos            goal: the peak of d10 (within 5 MB)
+//   e10    10 photos of 640x480, 720x576, XVID, pan, fade, caption
+//   e300   the same over 300 photos              goal: the peak of e10 (within 2 MB)
 // The photos are made once in /tmp/lumivane-picture-bench (shared with picture_load_bench).
 #include "Common/BmpToAvi.h"
 #include "Common/FrameServer.h"
@@ -71,6 +74,9 @@ const std::vector<Config>& configs() {
         {"c400", 720, 576, "XVID", false, "1 x 400 MP, 720x576, XVID"},
         {"d10", 720, 576, "XVID", true, "single frame, 10 x 640x480"},
         {"d1000", 720, 576, "XVID", true, "single frame, 1000 x 640x480"},
+        {"d10000", 720, 576, "XVID", true, "single frame, 10000 x 640x480"},
+        {"e10", 720, 576, "XVID", false, "10 x 640x480, pan, fade, caption"},
+        {"e300", 720, 576, "XVID", false, "300 x 640x480, pan, fade, caption"},
     };
     return all;
 }
@@ -102,7 +108,7 @@ void pictures(const Config& c, lv::TPictureList& list) {
     } else if (c.name == "c400") {
         paths.push_back(lvbench::Photo(kPhotos, 23094, 17320));
     } else {
-        const unsigned count = c.name == "d10" ? 10 : 1000;
+        const unsigned count = unsigned(std::stoul(c.name.substr(1)));
         for (unsigned i = 0; i < count; ++i)
             paths.push_back(lvbench::Photo(kPhotos / "small", 640, 480, i + 1));
     }
@@ -316,6 +322,10 @@ int main(int argc, char** argv) {
             goal = peakNear("c12", 20);
         else if (name == "d1000")
             goal = peakNear("d10", 2);
+        else if (name == "d10000")
+            goal = peakNear("d10", 5);
+        else if (name == "e300")
+            goal = peakNear("e10", 2);
         std::printf("%-6s %6d %9.2f %9.2f %7.2f %9ld %9ld  %s\n", name.c_str(), r.frames, r.run,
                     r.encode, ratio, r.runPeak, r.encodePeak, goal.c_str());
     }

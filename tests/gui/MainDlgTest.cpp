@@ -8,6 +8,7 @@
 
 #include "support/Ffprobe.h"
 #include "support/Pictures.h"
+#include "support/Process.h"
 #include "support/Sounds.h"
 #include "support/TempDir.h"
 
@@ -420,6 +421,38 @@ private Q_SLOTS:
                  QString::fromStdString(w.dir.file("show.AVI.avi")));
         QCOMPARE(other.countPanel(), QString("2 pictures"));
         QVERIFY(other.dialogs->errors.isEmpty());
+    }
+
+    // Leaks show as threads, open files or memory that grow with the cycles; the count can be
+    // raised (LUMIVANE_CYCLES=200) for the hardening figures.
+    void startAndCancelCyclesLeaveNoThreadOrFileBehind() {
+        Window w;
+        w.dlg->AddPictureFiles(w.pictures(2));
+        w.get<QLineEdit>("out_txt")->setText(QString::fromStdString(w.dir.file("cycle.avi")));
+        const auto entries = [](const char* folder) {
+            return std::distance(std::filesystem::directory_iterator(folder), {});
+        };
+        const int cycles = qEnvironmentVariableIntValue("LUMIVANE_CYCLES") ?: 30;
+        long fds = 0, threads = 0, rssKb = 0;
+        for (int cycle = 0; cycle < cycles; ++cycle) {
+            QSignalSpy finished(w.dlg->Run(), &lv::TSlideshowRun::Finished);
+            w.click("go_btn");
+            w.click("cancel_btn");
+            QVERIFY(!finished.isEmpty() || finished.wait(60000));
+            QVERIFY(w.get("go_btn")->isEnabled());
+            if (cycle == 2) { // after the first runs have set up what stays
+                fds = entries("/proc/self/fd");
+                threads = entries("/proc/self/task");
+                rssKb = lvtest::residentKb();
+            }
+        }
+        QVERIFY2(entries("/proc/self/fd") <= fds, "open files grew with the runs");
+        QVERIFY2(entries("/proc/self/task") <= threads, "threads grew with the runs");
+        qInfo("%d start/cancel cycles: %ld open files, %ld threads, resident %+ld KB after the "
+              "third",
+              cycles, fds, threads, lvtest::residentKb() - rssKb);
+        QVERIFY(w.dialogs->errors.isEmpty());
+        QCOMPARE(w.dialogs->messages.count("Aborted by user."), cycles);
     }
 
     void aRunDrivenLikeAUserReachesTheDoneStep() {

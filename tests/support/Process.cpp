@@ -1,5 +1,7 @@
 #include "support/Process.h"
 
+#include <fstream>
+
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
@@ -30,6 +32,14 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
 
 bool haveProgram(const std::string& program) {
     return !QStandardPaths::findExecutable(QString::fromStdString(program)).isEmpty();
+}
+
+long residentKb() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return 0;
 }
 
 } // namespace lvtest

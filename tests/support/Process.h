@@ -18,4 +18,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
 // True when the program can be found on PATH (ffprobe, lame...).
 bool haveProgram(const std::string& program);
 
+// This process's resident memory now (VmRSS), in KB; 0 when unknown.
+long residentKb();
+
 } // namespace lvtest
