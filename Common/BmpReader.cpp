@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 namespace lv {
@@ -31,7 +32,7 @@ constexpr std::uint64_t kRlePixelsPerByte = 255 / 2 + 1;
 TBmpReader::TBmpReader(const std::string& fileName) : m_fileName(fileName) {
     m_file.reset(std::fopen(fileName.c_str(), "rb"));
     if (!m_file)
-        throw Error("Cannot open picture file " + fileName);
+        throw Error("Cannot open picture file " + fileName + ": " + std::strerror(errno));
     std::fseek(m_file.get(), 0, SEEK_END);
     const long bytes = std::ftell(m_file.get());
     std::rewind(m_file.get());

@@ -4,8 +4,10 @@
 #include "Common/PictureLimits.h"
 #include "platform/Errors.h"
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include <jpeglib.h>
@@ -112,7 +114,7 @@ TJpegReader::TJpegReader(const std::string& fileName)
     State& s = *m_state;
     s.file = std::fopen(fileName.c_str(), "rb");
     if (!s.file)
-        throw Error("Cannot open picture file " + fileName);
+        throw Error("Cannot open picture file " + fileName + ": " + std::strerror(errno));
     s.cinfo.err = jpeg_std_error(&s.err.pub);
     s.err.pub.error_exit = onError;
     s.err.pub.emit_message = onMessage;
