@@ -4,6 +4,7 @@
 #   ./lumivane.sh build      setup, configure and build (build/release)
 #   ./lumivane.sh test       build, then run every test through CTest
 #   ./lumivane.sh asan       the same tests in an AddressSanitizer build (build/asan)
+#   ./lumivane.sh tsan       the run, muxing, loader and window tests under ThreadSanitizer
 #   ./lumivane.sh demo       build, then render the bundled example project
 #   ./lumivane.sh bench      build, then run the benchmarks
 #   ./lumivane.sh render ARGS...   build, then run the headless renderer with ARGS
@@ -65,6 +66,22 @@ asan)
     configure_and_build "$ROOT/build/asan" -DCMAKE_BUILD_TYPE=Debug -DLUMIVANE_ASAN=ON \
         -DLUMIVANE_BENCH=OFF
     ASAN_OPTIONS=detect_leaks=0 run_tests "$ROOT/build/asan"
+    ;;
+tsan)
+    setup
+    cmake -S "$ROOT" -B "$ROOT/build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DLUMIVANE_TSAN=ON -DLUMIVANE_BENCH=OFF >/dev/null
+    cmake --build "$ROOT/build/tsan" -j "$JOBS" \
+        --target test_app test_multiplex test_project MainDlgTest DialogsTest
+    export QT_QPA_PLATFORM=offscreen
+    export TSAN_OPTIONS="die_after_fork=0 second_deadlock_stack=1 suppressions=$ROOT/tools/tsan.supp"
+    t="$ROOT/build/tsan/tests"
+    "$t/test_app" --gtest_filter='SlideshowRun.*:VideoMakerThd.*'
+    "$t/test_multiplex"
+    "$t/test_project"
+    "$t/MainDlgTest"
+    "$t/DialogsTest"
+    echo "ThreadSanitizer: no report"
     ;;
 demo)
     build

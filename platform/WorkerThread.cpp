@@ -1,6 +1,7 @@
 #include "platform/WorkerThread.h"
 
 #include "platform/Errors.h"
+#include "platform/RaceAnnotations.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -8,7 +9,16 @@
 
 namespace lv {
 
-TWorkerThread::TWorkerThread(QObject* parent) : QThread(parent) {}
+TWorkerThread::TWorkerThread(QObject* parent) : QThread(parent) {
+    // Emitted in the worker once run() has returned: everything it did comes before Join.
+    connect(this, &QThread::finished, this, [this] { LV_HAPPENS_BEFORE(this); },
+            Qt::DirectConnection);
+}
+
+void TWorkerThread::Join() {
+    wait();
+    LV_HAPPENS_AFTER(this);
+}
 
 TWorkerThread::~TWorkerThread() {
     StopAndWait();
@@ -21,6 +31,7 @@ void TWorkerThread::StopAndWait() {
     requestInterruption();
     while (!wait(QDeadlineTimer(20)))
         QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    LV_HAPPENS_AFTER(this);
 }
 
 void TWorkerThread::Synchronize(const std::function<void()>& call) {
@@ -31,13 +42,17 @@ void TWorkerThread::Synchronize(const std::function<void()>& call) {
         call();
         return;
     }
+    LV_HAPPENS_BEFORE(this);
     QMetaObject::invokeMethod(
         this,
         [this, &call] {
+            LV_HAPPENS_AFTER(this);
             if (!m_closing)
                 call();
+            LV_HAPPENS_BEFORE(this);
         },
         Qt::BlockingQueuedConnection);
+    LV_HAPPENS_AFTER(this);
 }
 
 std::string TWorkerThread::ErrorMessage() const {

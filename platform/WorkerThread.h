@@ -27,6 +27,9 @@ public:
     explicit TWorkerThread(QObject* parent = nullptr);
     ~TWorkerThread() override;
 
+    // Owner's thread: waits for run() to end; what the worker did is then safe to read.
+    void Join();
+
     // The error kept by SetError; empty message (and unit, line 0) when there was none.
     // Any thread; read them after finished() for the outcome of a run.
     std::string ErrorMessage() const;

@@ -156,7 +156,7 @@ void TSlideshowRun::Cancel() {
 }
 
 void TSlideshowRun::VideoThreadDone() {
-    m_video->wait();
+    m_video->Join();
     const std::string error = m_video->ErrorMessage();
     const int position = m_video->Position();
     const bool aborted = m_video->Aborted();
@@ -237,7 +237,7 @@ bool TSlideshowRun::deliverPictureTrack() {
 }
 
 void TSlideshowRun::MuxThreadDone() {
-    m_mux->wait();
+    m_mux->Join();
     if (m_mux->Aborted()) {
         finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."),
                q("The video without its soundtrack is kept in " + m_tempFile));

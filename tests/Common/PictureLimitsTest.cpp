@@ -100,13 +100,13 @@ long loadInChild(const std::string& path, const std::string& name) {
     return result;
 }
 
-void waitFinished(QThread& t) {
+void waitFinished(lv::TWorkerThread& t) {
     QEventLoop loop;
     QObject::connect(&t, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     QTimer::singleShot(120000, &loop, &QEventLoop::quit);
     if (!t.isFinished())
         loop.exec();
-    t.wait();
+    t.Join();
 }
 
 } // namespace

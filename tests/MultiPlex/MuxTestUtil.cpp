@@ -54,7 +54,10 @@ bool runToEnd(lv::TMuxThd& thread, int timeoutMs) {
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     thread.start();
     loop.exec();
-    return thread.isFinished();
+    if (!thread.isFinished())
+        return false;
+    thread.Join();
+    return true;
 }
 
 void makeDibVideo(const std::string& path, int frames, int width, int height) {

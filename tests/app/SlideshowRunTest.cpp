@@ -31,13 +31,13 @@
 namespace {
 
 // Runs the event loop until the thread has finished (its termination handling included).
-void waitFinished(QThread& t) {
+void waitFinished(lv::TWorkerThread& t) {
     QEventLoop loop;
     QObject::connect(&t, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     QTimer::singleShot(120000, &loop, &QEventLoop::quit);
     if (!t.isFinished())
         loop.exec();
-    t.wait();
+    t.Join();
 }
 
 // Pictures a.jpg, b.bmp, ... in a folder.
