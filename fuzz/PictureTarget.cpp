@@ -1,0 +1,22 @@
+#include "fuzz/PictureTarget.h"
+
+#include "Common/ImageFile.h"
+#include "fuzz/FuzzInput.h"
+#include "platform/Errors.h"
+
+namespace lvfuzz {
+
+void FitPicture(const std::uint8_t* data, std::size_t size, const char* extension) {
+    const std::string& path = WriteInput(data, size, extension);
+    for (const auto& [w, h] : {std::pair{100, 75}, std::pair{320, 240}}) {
+        try {
+            const lv::TImageFile picture(path, w, h);
+            if (picture.Raster().width() != w || picture.Raster().height() != h)
+                Broken("the fitted picture does not have the size asked for");
+        } catch (const lv::Error&) {
+            return; // refused at one size: refused at the other too
+        }
+    }
+}
+
+} // namespace lvfuzz
