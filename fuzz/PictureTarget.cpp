@@ -4,7 +4,16 @@
 #include "fuzz/FuzzInput.h"
 #include "platform/Errors.h"
 
+#include <QGuiApplication>
+
+#include <cstdlib>
+
 namespace lvfuzz {
+
+void StartPictureTarget(int* argc, char*** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static QGuiApplication app(*argc, *argv);
+}
 
 void FitPicture(const std::uint8_t* data, std::size_t size, const char* extension) {
     const std::string& path = WriteInput(data, size, extension);

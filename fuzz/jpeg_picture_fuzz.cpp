@@ -2,6 +2,11 @@
 // the strip decoder at full and reduced size, and the turn into the upright picture.
 #include "fuzz/PictureTarget.h"
 
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    lvfuzz::StartPictureTarget(argc, argv);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     lvfuzz::FitPicture(data, size, ".jpg");
     return 0;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets of fuzz/ with clang (build/fuzz) and runs each for a bounded time.
 #   tools/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]    (default 60 s, every target)
-# Each target starts from its seeds in fuzz/corpus/<target>/, copied into
+# Each target starts from its seeds in fuzz/corpus/<target>/ (with the tokens of
+# fuzz/dict/<target>.dict), copied into
 # build/fuzz/corpus/<target>/, which keeps what earlier runs found (the repository's corpus
 # stays as it is). A crash, sanitizer report, leak, input slower than 5 s or allocation past
 # 1 GiB is a finding: its input goes to build/fuzz/findings/<target>/, the fuzzer's output to
@@ -54,6 +55,8 @@ for t in "${targets[@]}"; do
     corpus=$BUILD/corpus/$t findings=$BUILD/findings/$t log=$BUILD/logs/$t.log
     mkdir -p "$corpus" "$findings" "$(dirname "$log")"
     cp -n "$ROOT/fuzz/corpus/$t"/* "$corpus/" 2>/dev/null || true
+    dict=()
+    [[ -f $ROOT/fuzz/dict/$t.dict ]] && dict=(-dict="$ROOT/fuzz/dict/$t.dict")
     : >"$log"
     execs=0 found=0 start=$SECONDS
     while ((SECONDS - start < seconds)); do
@@ -61,8 +64,8 @@ for t in "${targets[@]}"; do
         before=$(ls "$findings" | wc -l)
         rc=0
         "$BUILD/fuzz/$t" "$corpus" -max_total_time="$left" -timeout=5 -rss_limit_mb=1024 \
-            -malloc_limit_mb=1024 -print_final_stats=1 -artifact_prefix="$findings/" \
-            >"$log.run" 2>&1 || rc=$?
+            -malloc_limit_mb=1024 -use_value_profile=1 "${dict[@]}" -print_final_stats=1 \
+            -artifact_prefix="$findings/" >"$log.run" 2>&1 || rc=$?
         cat "$log.run" >>"$log"
         n=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log.run" | grep -o '[0-9]*$' || true)
         execs=$((execs + ${n:-0}))
