@@ -61,7 +61,6 @@ for t in "${targets[@]}"; do
     execs=0 found=0 start=$SECONDS
     while ((SECONDS - start < seconds)); do
         left=$((seconds - (SECONDS - start)))
-        before=$(ls "$findings" | wc -l)
         rc=0
         "$BUILD/fuzz/$t" "$corpus" -max_total_time="$left" -timeout=5 -rss_limit_mb=1024 \
             -malloc_limit_mb=1024 -use_value_profile=1 "${dict[@]}" -print_final_stats=1 \
@@ -70,13 +69,19 @@ for t in "${targets[@]}"; do
         n=$(grep -o 'stat::number_of_executed_units: [0-9]*' "$log.run" | grep -o '[0-9]*$' || true)
         execs=$((execs + ${n:-0}))
         ((rc == 0)) && break
-        if (($(ls "$findings" | wc -l) == before)); then
+        artifact=$(grep -o 'Test unit written to .*' "$log.run" | tail -1 | sed 's/^Test unit written to //')
+        if [[ -z $artifact ]]; then
             echo "$t: the fuzzer failed (exit status $rc) without a finding; see $log" >&2
             break
         fi
         found=$((found + 1))
         what=$(grep -m1 -E '==[0-9]+==ERROR|lvfuzz: |runtime error|SUMMARY: libFuzzer' "$log.run" || true)
-        echo "$t: finding $found: ${what:-see $log}"
+        echo "$t: finding $found: ${what:-see $log} -> $artifact"
+        # An input of the corpus itself fails before fuzzing starts: another run would too.
+        if ! grep -q INITED "$log.run"; then
+            echo "$t: an input of $corpus fails; fix it (or remove the input) first" >&2
+            break
+        fi
     done
     rm -f "$log.run"
     elapsed=$((SECONDS - start))
