@@ -10,6 +10,7 @@
 #   ./lumivane.sh render ARGS...   build, then run the headless renderer with ARGS
 #   ./lumivane.sh run [PROJECT]    build, then start the window
 #   ./lumivane.sh screenshots      build, then screenshots of the window under Xvfb (docs/)
+#   ./lumivane.sh fuzz [SECONDS] [TARGET...]   the fuzz targets, SECONDS each (build/fuzz)
 #   ./lumivane.sh format     reformat the sources with clang-format
 set -euo pipefail
 
@@ -102,6 +103,10 @@ run)
 screenshots)
     build
     "$ROOT/tools/screenshots.sh" "$ROOT/build/release"
+    ;;
+fuzz)
+    setup
+    "$ROOT/tools/fuzz.sh" "$@"
     ;;
 format)
     git -C "$ROOT" ls-files '*.cpp' '*.h' | (cd "$ROOT" && xargs clang-format -i)

@@ -76,8 +76,12 @@ TWavAudioFile::TWavAudioFile(const std::string& fileName) : TAbstractAudioFile(f
 TWavAudioFile::~TWavAudioFile() = default;
 
 std::int32_t TWavAudioFile::Bitrate() {
-    std::int64_t bits = std::int64_t(Format.Channels) * Format.SamplesPerSec * Format.BitsPerSample;
-    return std::int32_t(std::min<std::int64_t>(bits, std::numeric_limits<std::int32_t>::max()));
+    // Every field at its largest makes a product beyond 64 bits: bound it before the last step.
+    const std::int64_t limit = std::numeric_limits<std::int32_t>::max();
+    const std::int64_t perBit = std::int64_t(Format.Channels) * Format.SamplesPerSec;
+    if (Format.BitsPerSample && perBit > limit / Format.BitsPerSample)
+        return std::int32_t(limit);
+    return std::int32_t(perBit * Format.BitsPerSample);
 }
 
 std::int64_t TWavAudioFile::DataSize() {

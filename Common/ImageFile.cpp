@@ -7,6 +7,9 @@
 #include "platform/Errors.h"
 #include "platform/Files.h"
 
+#include <QBuffer>
+#include <QImageReader>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -100,8 +103,16 @@ QImage embeddedPreview(const TJpegReader& jpeg, int storedFitW, int storedFitH) 
     const std::string& bytes = jpeg.EmbeddedThumbnail();
     if (bytes.empty())
         return {};
-    QImage preview =
-        QImage::fromData(reinterpret_cast<const uchar*>(bytes.data()), int(bytes.size()), "JPG");
+    // Its header first: a preview larger than the photo is none, and decoding it would cost
+    // memory that the photo's own pixel claim does not bound.
+    QByteArray data = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
+    QBuffer buffer(&data);
+    QImageReader reader(&buffer, "JPG");
+    const QSize size = reader.size();
+    if (!size.isValid() || size.width() > jpeg.Width() || size.height() > jpeg.Height() ||
+        size.width() < storedFitW || size.height() < storedFitH)
+        return {};
+    QImage preview = reader.read();
     if (preview.isNull() || preview.width() < storedFitW || preview.height() < storedFitH)
         return {};
     const double photo = double(jpeg.Width()) / jpeg.Height();

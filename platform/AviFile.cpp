@@ -197,7 +197,7 @@ HRESULT AVIStreamInfo(const PAVISTREAM& stream, AVISTREAMINFO& info) {
         return AVIERR_BADHANDLE;
     const TAviStreamData& s = stream->data();
     info = s.info;
-    info.dwLength = std::uint32_t(s.length());
+    info.dwLength = std::uint32_t(s.addressableLength());
     return AVIERR_OK;
 }
 
@@ -253,7 +253,7 @@ std::int32_t AVIStreamStart(const PAVISTREAM& stream) {
 std::int32_t AVIStreamLength(const PAVISTREAM& stream) {
     if (!stream)
         return -1;
-    return std::int32_t(std::min<std::int64_t>(stream->data().length(), 0x7FFFFFFF));
+    return std::int32_t(stream->data().addressableLength());
 }
 
 std::int32_t AVIStreamFindSample(const PAVISTREAM& stream, std::int32_t pos, std::uint32_t flags) {

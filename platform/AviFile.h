@@ -212,7 +212,9 @@ HRESULT AVIStreamRead(const PAVISTREAM& stream, std::int32_t start, std::int32_t
                       void* buffer, std::int32_t bufferSize, std::int32_t* bytes,
                       std::int32_t* samplesRead);
 
-// First position and number of samples; -1 for an empty handle.
+// First position and number of samples; -1 for an empty handle. The number stops where a
+// position would no longer fit a signed 32-bit number (so does AVISTREAMINFO's and
+// AVIFILEINFO's dwLength of a file read).
 std::int32_t AVIStreamStart(const PAVISTREAM& stream);
 std::int32_t AVIStreamLength(const PAVISTREAM& stream);
 // Position of the sample found from pos by flags (direction FIND_PREV/FIND_NEXT/

@@ -25,6 +25,11 @@ std::int64_t TAviStreamData::length() const {
     return info.dwSampleSize ? std::int64_t(totalSamples) : std::int64_t(index.size());
 }
 
+std::int64_t TAviStreamData::addressableLength() const {
+    const std::int64_t positions = std::int64_t(0x80000000u) - std::int64_t(info.dwStart);
+    return std::clamp<std::int64_t>(std::min(length(), positions), 0, 0x7FFFFFFF);
+}
+
 void TAviStreamData::countSamples() {
     firstSample.clear();
     totalSamples = 0;

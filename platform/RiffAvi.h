@@ -30,6 +30,8 @@ struct TAviStreamData {
 
     // Samples from position start to the stream's end (chunks, or bytes / dwSampleSize).
     std::int64_t length() const;
+    // length() cut so that every position from dwStart on fits a signed 32-bit number.
+    std::int64_t addressableLength() const;
     bool isKey(std::int64_t entry) const;
     // Chunk that holds position pos (relative to dwStart); -1 when outside.
     std::int64_t entryOf(std::int64_t pos) const;

@@ -148,7 +148,8 @@ HRESULT TRiffAviReader::open(const std::string& path) {
     }
     m_info.dwScale = main->info.dwScale;
     m_info.dwRate = main->info.dwRate;
-    m_info.dwLength = std::uint32_t(std::min<std::int64_t>(main->length(), 0xFFFFFFFFu));
+    // Callers count positions from the start: start + length must not overflow them.
+    m_info.dwLength = std::uint32_t(main->addressableLength());
     m_info.dwWidth = m_avihWidth;
     m_info.dwHeight = m_avihHeight;
     return AVIERR_OK;
@@ -283,22 +284,31 @@ HRESULT TRiffAviReader::readStandardIndex(std::uint64_t pos, std::size_t stream,
         return AVIERR_FILEREAD;
     if (c.size < 24)
         return AVIERR_BADFORMAT;
-    m_scratch.resize(c.size);
-    if (!m_file.readAt(c.dataPos, m_scratch.data(), c.size))
+    std::uint8_t h[24];
+    if (!m_file.readAt(c.dataPos, h, sizeof h))
         return AVIERR_FILEREAD;
-    const std::uint8_t* p = m_scratch.data();
-    const std::uint16_t longsPerEntry = getLE16(p);
-    const std::uint8_t subType = p[2];
-    const std::uint8_t type = p[3];
-    const std::uint32_t inUse = getLE32(p + 4);
-    const std::uint64_t base = getLE64(p + 12);
+    const std::uint16_t longsPerEntry = getLE16(h);
+    const std::uint8_t subType = h[2];
+    const std::uint8_t type = h[3];
+    const std::uint32_t inUse = getLE32(h + 4);
+    const std::uint64_t base = getLE64(h + 12);
     if (type != 1 || subType != 0 || longsPerEntry != 2 || inUse > (c.size - 24) / 8)
         return AVIERR_BADFORMAT;
-    if (AviChunkStream(getLE32(p + 8)) != int(stream))
+    if (AviChunkStream(getLE32(h + 8)) != int(stream))
         return AVIERR_BADFORMAT;
+    // Every entry takes 8 bytes of some ix## chunk: more entries than that means chunks listed
+    // twice or lying inside each other, which would cost memory and time without bound.
+    std::uint64_t entries = inUse;
+    for (const auto& s : m_streams)
+        entries += s.index.size();
+    if (entries > m_file.size() / 8)
+        return AVIERR_BADFORMAT;
+    m_scratch.resize(std::size_t(inUse) * 8);
+    if (!m_file.readAt(c.dataPos + 24, m_scratch.data(), m_scratch.size()))
+        return AVIERR_FILEREAD;
     auto& index = m_streams[stream].index;
     for (std::uint32_t k = 0; k < inUse; ++k) {
-        const std::uint8_t* q = p + 24 + 8 * k;
+        const std::uint8_t* q = m_scratch.data() + 8 * k;
         const std::uint32_t offset = getLE32(q), size = getLE32(q + 4);
         TAviIndexEntry e;
         if (base > m_file.size())

@@ -179,6 +179,15 @@ TEST(WavAudioFile, DeclaredSizesBeyondTheFileAreBounded) {
     EXPECT_EQ(refusal(path), "opened");
 }
 
+TEST(WavAudioFile, LargestFormatFieldsGiveTheLargestBitrate) {
+    // 65535 channels x 0xFFFFFFFF Hz x 65535 bits overflowed 64 bits (UBSan, wav_audio_fuzz).
+    TempDir dir;
+    std::string path = dir.file("largest.wav");
+    const Bytes fmt = {1, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF};
+    writeFile(path, riffWave({chunk("fmt ", fmt), chunk("data", kSamples)}));
+    EXPECT_EQ(lv::TWavAudioFile(path).Bitrate(), 0x7FFFFFFF);
+}
+
 TEST(WavAudioFile, FfmpegFilesHaveFfprobesDuration) {
     if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
         GTEST_SKIP() << "ffmpeg and ffprobe are needed";

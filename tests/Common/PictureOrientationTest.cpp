@@ -164,4 +164,7 @@ TEST(PictureOrientation, ACameraPreviewOfTheSameShapeServesThumbnailsOnly) {
     EXPECT_GT(qRed(centre(dir.file("other-shape.jpg"), 100, 75)), 200);
     withPreview(80, 60, dir.file("small.jpg"));
     EXPECT_GT(qRed(centre(dir.file("small.jpg"), 100, 75)), 200) << "too small to fill it";
+    // A 2 KiB file whose preview claimed 5664x3776 pixels took 445 MB to make a thumbnail.
+    withPreview(1640, 1230, dir.file("larger.jpg"));
+    EXPECT_GT(qRed(centre(dir.file("larger.jpg"), 100, 75)), 200) << "larger than the photo";
 }

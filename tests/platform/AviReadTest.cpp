@@ -320,6 +320,18 @@ TEST(AviRead, DamagedSizesAndIndexesGiveErrorCodes) {
     b = rawOdml;
     setLe64(b, ix.pos + 8 + 12, ~std::uint64_t(0) - 16);
     expectError(b, "ix00 base offset huge");
+    // The fullest ix00 in every slot of the super index: the entries would grow with the
+    // square of the file's size.
+    std::size_t fullest = 0, most = 0;
+    for (const Chunk& c : allOdml)
+        if (c.id == "ix00" && le32(rawOdml, c.pos + 12) > most)
+            fullest = c.pos, most = le32(rawOdml, c.pos + 12);
+    const std::size_t slots = (indx.size - 24) / 16;
+    b = rawOdml;
+    for (std::size_t k = 0; k < slots; ++k)
+        setLe64(b, indx.pos + 8 + 24 + 16 * k, fullest);
+    setLe32(b, indx.pos + 8 + 4, std::uint32_t(slots));
+    expectError(b, "super index listing one ix00 in every slot");
 
     std::mt19937 rng(1234);
     Bytes noise(5000);
@@ -333,6 +345,31 @@ TEST(AviRead, DamagedSizesAndIndexesGiveErrorCodes) {
                 "AVI ",
                 12, riffNoise.begin());
     expectError(riffNoise, "RIFF AVI followed by noise");
+}
+
+TEST(AviRead, PositionsOfAStreamStartingNearTheLimitFit32Bits) {
+    // From fuzz/avi_reader_fuzz: start + length overflowed the muxer's 32-bit positions.
+    lvtest::TempDir dir;
+    const std::string path = dir.file("late.avi");
+    writeSmall(path, 0);
+    Bytes b = lvtest::readAll(path);
+    setLe32(b, find(chunks(b), "strh").pos + 8 + 28, 0x7FFFFFF0);
+    lvtest::writeAll(path, b);
+    PAVIFILE file;
+    ok(AVIFileOpen(file, path, OF_READ));
+    PAVISTREAM video;
+    ok(AVIFileGetStream(file, video, streamtypeVIDEO, 0));
+    AVIFILEINFO fi;
+    AVISTREAMINFO si;
+    ok(AVIFileInfo(file, fi));
+    ok(AVIStreamInfo(video, si));
+    EXPECT_EQ(AVIStreamStart(video), 0x7FFFFFF0);
+    EXPECT_EQ(AVIStreamLength(video), 16);
+    EXPECT_EQ(fi.dwLength, 16u);
+    EXPECT_EQ(si.dwLength, 16u);
+    std::int32_t bytes = 0, samples = 0;
+    ok(AVIStreamRead(video, 0x7FFFFFFF, 1, nullptr, 0, &bytes, &samples));
+    EXPECT_EQ(samples, 1);
 }
 
 TEST(AviRead, RandomDamageNeverCrashesAndResultsAreResultCodes) {
