@@ -4,10 +4,14 @@
 // JPEG quality 90), 720x576, 25 fps, 3000 ms, pan, cross-fade and caption, XVID.
 //   window_bench [PICTURES]
 // Goal: the window adds under 5% to the run's time.
+//   window_bench --single-frame N
+// Peak memory of the window holding N pictures of 640x480 and rendering them in single-frame
+// mode (run it for 10 and for 10000: the peak must not grow with N).
 #include "Common/PictureList.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainDlg.h"
 #include "app/run/SlideshowRun.h"
+#include "photo.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -26,6 +30,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -63,6 +69,10 @@ void makePhoto(const std::string& path, int i) {
 }
 
 class SilentDialogs : public lv::TDialogs {
+public:
+    bool tickSingleFrame = false;
+
+private:
     void Message(QWidget*, const QString&) override {}
     void Error(QWidget*, const QString& t) override {
         std::fprintf(stderr, "error: %s\n", qPrintable(t));
@@ -71,7 +81,13 @@ class SilentDialogs : public lv::TDialogs {
     QStringList OpenFiles(QWidget*, const lv::TFileDialog&) override { return {}; }
     QString SaveFile(QWidget*, const lv::TFileDialog&) override { return {}; }
     int Box(QWidget*, lv::TBoxKind, const QString&, bool) override { return lv::kBoxNo; }
-    int Exec(QDialog&) override { return QDialog::Rejected; }
+    int Exec(QDialog& d) override {
+        // "Expert": single-frame mode ticked when asked for.
+        if (!tickSingleFrame || d.objectName() != "ExpertDlg")
+            return QDialog::Rejected;
+        d.findChild<QCheckBox*>("sng_chk")->setChecked(true);
+        return QDialog::Accepted;
+    }
     void OpenUrl(const QUrl&) override {}
 };
 
@@ -135,6 +151,35 @@ double windowed(const std::vector<std::string>& files, const std::string& out, i
     return elapsed;
 }
 
+int singleFrame(int count, const std::string& dir) {
+    std::vector<std::string> files;
+    const auto photos = std::filesystem::temp_directory_path() / "lumivane-picture-bench" / "small";
+    for (int i = 0; i < count; ++i)
+        files.push_back(lvbench::Photo(photos, 640, 480, unsigned(i + 1)));
+    auto dialogs = std::make_unique<SilentDialogs>();
+    dialogs->tickSingleFrame = true;
+    lv::TMainDlg window(std::move(dialogs));
+    window.show();
+    const auto t = Clock::now();
+    window.AddPictureFiles(files);
+    window.findChild<QLineEdit*>("out_txt")->setText(QString::fromStdString(dir + "/single.avi"));
+    window.findChild<QComboBox*>("res_cmb")->setCurrentText("720x576");
+    window.findChild<QPushButton*>("exp_btn")->click();
+    const int codec =
+        window.findChild<QComboBox*>("codecs_cmb")->findText("XVID", Qt::MatchStartsWith);
+    window.findChild<QComboBox*>("codecs_cmb")->setCurrentIndex(codec);
+    QObject::connect(window.Run(), &lv::TSlideshowRun::VideoProgress,
+                     [](int, int total) { g_frames = total; });
+    window.findChild<QPushButton*>("go_btn")->click();
+    waitFor(*window.Run());
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    std::printf("window, single-frame mode, %d pictures of 640x480: %.1f s, %d frames, peak "
+                "memory %ld MB\n",
+                count, since(t), g_frames, u.ru_maxrss / 1024);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -143,6 +188,8 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(dir);
     setenv("LUMIVANE_SETTINGS_DIR", dir.c_str(), 1);
     QApplication app(argc, argv);
+    if (argc > 2 && std::string(argv[1]) == "--single-frame")
+        return singleFrame(std::atoi(argv[2]), dir);
     const int count = argc > 1 ? std::atoi(argv[1]) : 8;
     std::vector<std::string> files;
     for (int i = 0; i < count; ++i) {
