@@ -47,6 +47,9 @@ public:
     // that decoding and fitting overlap the encoding of picture k. The frames are the same.
     void SetPrefetch(bool on) { m_prefetch = on; }
 
+    // Pictures of thumbnail size come through the cache (not owned; null for none).
+    void SetSharedThumbnails(const TSharedThumbnails* cache) { m_thumbnails = cache; }
+
     // Offsets of the W x H window over the enlarged picture k at step s.
     void PanOffsets(int k, int s, int& x, int& y) const;
 
@@ -75,6 +78,7 @@ private:
     std::unique_ptr<TImageFile> m_current;
     std::atomic<int> m_currentIndex{-1};
     bool m_prefetch = false;
+    const TSharedThumbnails* m_thumbnails = nullptr;
     std::atomic<int> m_nextIndex{-1}; // picture the prefetch is loading; -1 for none
     std::future<std::unique_ptr<TImageFile>> m_next;
     int m_fadeIndex = -1;

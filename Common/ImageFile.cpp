@@ -6,6 +6,7 @@
 #include "Common/StripScaler.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/SharedThumbnails.h"
 
 #include <QBuffer>
 #include <QImageReader>
@@ -122,8 +123,13 @@ QImage embeddedPreview(const TJpegReader& jpeg, int storedFitW, int storedFitH) 
     return preview.convertToFormat(QImage::Format_ARGB32);
 }
 
+bool isPreviewSize(int width, int height) {
+    return width <= kPreviewMaxWidth && height <= kPreviewMaxHeight;
+}
+
 // Decodes and fits in one pass: only the fitted picture and a strip of rows are in memory.
-QImage loadFitted(const std::string& fileName, int width, int height) {
+// A preview may come from the camera's embedded one or from reduced decoding.
+QImage loadFitted(const std::string& fileName, int width, int height, bool preview) {
     const std::string ext = lowerExt(fileName);
     if (isJpeg(ext)) {
         TJpegReader jpeg(fileName);
@@ -132,7 +138,7 @@ QImage loadFitted(const std::string& fileName, int width, int height) {
         const int uh = SwapsAxes(o) ? jpeg.Width() : jpeg.Height();
         const FitMargins m = ComputeFitMargins(uw, uh, width, height);
         int denom = 1;
-        if (width <= kPreviewMaxWidth && height <= kPreviewMaxHeight) {
+        if (preview) {
             const int fw = width - 2 * m.horizontal, fh = height - 2 * m.vertical;
             if (QImage embedded =
                     embeddedPreview(jpeg, SwapsAxes(o) ? fh : fw, SwapsAxes(o) ? fw : fh);
@@ -168,13 +174,72 @@ QImage loadFitted(const std::string& fileName, int width, int height) {
     return {};
 }
 
+// The upright size and the orientation of a picture that loads by strips, from its header;
+// false for the others.
+bool uprightSize(const std::string& fileName, int& width, int& height, int& orientation) {
+    const std::string ext = lowerExt(fileName);
+    orientation = 1;
+    if (isJpeg(ext)) {
+        const TJpegReader jpeg(fileName);
+        orientation = jpeg.Orientation();
+        width = SwapsAxes(orientation) ? jpeg.Height() : jpeg.Width();
+        height = SwapsAxes(orientation) ? jpeg.Width() : jpeg.Height();
+        return true;
+    }
+    if (ext == ".bmp") {
+        const TBmpReader bmp(fileName);
+        width = bmp.Width();
+        height = bmp.Height();
+        return bmp.Streamed();
+    }
+    return false;
+}
+
+// A preview through the shared thumbnail cache: the cached thumbnail scaled down when one of
+// the picture's shape is there, else a normal-size one made, kept and scaled down. Null when
+// the cache cannot serve.
+QImage previewThroughCache(const std::string& fileName, int width, int height,
+                           const TSharedThumbnails& cache) {
+    int uw = 0, uh = 0, o = 1;
+    if (!uprightSize(fileName, uw, uh, o) || uw <= 0 || uh <= 0)
+        return {};
+    const FitMargins m = ComputeFitMargins(uw, uh, width, height);
+    const int fw = width - 2 * m.horizontal, fh = height - 2 * m.vertical;
+    if (fw <= 0 || fh <= 0)
+        return {};
+    // The shorter side, as the longer one makes it, within a pixel of rounding.
+    auto ofShape = [&](const QImage& t) {
+        return uw >= uh ? std::abs(t.height() - double(t.width()) * uh / uw) <= 1
+                        : std::abs(t.width() - double(t.height()) * uw / uh) <= 1;
+    };
+    QImage thumb = cache.Find(fileName, QSize(fw, fh), o == 1);
+    if (thumb.isNull() || !ofShape(thumb)) {
+        const double k = std::min(1.0, double(TSharedThumbnails::kNormalSize) / std::max(uw, uh));
+        const int bw = std::max(1, int(std::lround(uw * k))),
+                  bh = std::max(1, int(std::lround(uh * k)));
+        if (bw < fw || bh < fh)
+            return {};
+        thumb = loadFitted(fileName, bw, bh, true);
+        if (thumb.isNull())
+            return {};
+        cache.Store(fileName, thumb); // a thumbnail not kept is only made again
+    }
+    QImage raster = blackRaster(width, height);
+    ScaleMitchell(thumb, raster, m.horizontal, m.vertical, fw, fh);
+    return raster;
+}
+
 } // namespace
 
 TImageFile::TImageFile(const std::string& fileName) : m_raster(load(fileName)) {}
 
-TImageFile::TImageFile(const std::string& fileName, int width, int height) {
-    if (std::int64_t(width) * height > 0)
-        m_raster = loadFitted(fileName, width, height);
+TImageFile::TImageFile(const std::string& fileName, int width, int height,
+                       const TSharedThumbnails* thumbnails) {
+    const bool preview = isPreviewSize(width, height);
+    if (thumbnails && preview && std::int64_t(width) * height > 0)
+        m_raster = previewThroughCache(fileName, width, height, *thumbnails);
+    if (m_raster.isNull() && std::int64_t(width) * height > 0)
+        m_raster = loadFitted(fileName, width, height, preview);
     if (m_raster.isNull()) {
         m_raster = load(fileName);
         Fit(width, height);

@@ -6,6 +6,8 @@
 
 namespace lv {
 
+class TSharedThumbnails;
+
 // One picture file as a 32-bit ARGB raster (QImage::Format_ARGB32, 0xAARRGGBB), fitted
 // into a target size without cropping or distortion: scaled with the Mitchell-Netravali
 // filter to the largest size that fits, centred, black bars around.
@@ -19,8 +21,10 @@ public:
     explicit TImageFile(const std::string& fileName);
     // The same picture as loading, then Fit(width, height), but decoded by strips straight
     // into the fitted size, so that the memory needed does not grow with the picture. Targets
-    // of thumbnail size decode large JPEGs reduced first.
-    TImageFile(const std::string& fileName, int width, int height);
+    // of thumbnail size decode large JPEGs reduced first, and go through the shared thumbnail
+    // cache when one is given.
+    TImageFile(const std::string& fileName, int width, int height,
+               const TSharedThumbnails* thumbnails = nullptr);
 
     // Scales and centres the picture into width x height with black bars. Does nothing when
     // width x height is 0.

@@ -187,6 +187,9 @@ int main(int argc, char** argv) {
     const std::string dir = (std::filesystem::temp_directory_path() / "lumivane-window-bench");
     std::filesystem::create_directories(dir);
     setenv("LUMIVANE_SETTINGS_DIR", dir.c_str(), 1);
+    // Thumbnails made afresh at every run, whatever the desktop's cache holds.
+    std::filesystem::remove_all(dir + "/thumbnail-cache");
+    setenv("XDG_CACHE_HOME", (dir + "/thumbnail-cache").c_str(), 1);
     QApplication app(argc, argv);
     if (argc > 2 && std::string(argv[1]) == "--single-frame")
         return singleFrame(std::atoi(argv[2]), dir);

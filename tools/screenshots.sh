@@ -12,6 +12,7 @@ mkdir -p "$folder"
 # A settings store of its own: the user's remembered language and folders stay as they are.
 LUMIVANE_SETTINGS_DIR=$(mktemp -d)
 export LUMIVANE_SETTINGS_DIR
+export XDG_CACHE_HOME="$LUMIVANE_SETTINGS_DIR/cache"
 trap 'rm -rf "$LUMIVANE_SETTINGS_DIR"' EXIT
 # English, then French and German.
 for language in 0409 040C 0407; do

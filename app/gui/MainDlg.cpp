@@ -300,6 +300,7 @@ void TMainDlg::StartUp() {
     m_soundtrackDuration = 0;
     m_thumbServer = std::make_unique<TFrameServer>(m_pictures.PicturePaths, nullptr, 1,
                                                    kThumbHeight, kThumbWidth, false, false, false);
+    m_thumbServer->SetSharedThumbnails(&m_sharedThumbs);
     m_strip.Reset();
 
     for (const auto& item : ResolutionItems())

@@ -2,6 +2,7 @@
 
 #include "Common/PictureList.h"
 #include "app/run/SlideshowRun.h"
+#include "platform/SharedThumbnails.h"
 #include "project/ThumbStrip.h"
 
 #include <QElapsedTimer>
@@ -146,6 +147,7 @@ private:
     // Declared in destruction order: the run and the thumbnail server go before the lists
     // they read.
     TPictureList m_pictures;
+    TSharedThumbnails m_sharedThumbs; // the desktop's, outliving the server that reads it
     std::unique_ptr<TFrameServer> m_thumbServer;
     TThumbStrip<QPixmap> m_strip;
     std::unique_ptr<TSlideshowRun> m_run;

@@ -1,4 +1,5 @@
 #include "Common/ImageFile.h"
+#include "platform/SharedThumbnails.h"
 
 #include "support/Pictures.h"
 #include "support/TempDir.h"
@@ -167,4 +168,42 @@ TEST(PictureOrientation, ACameraPreviewOfTheSameShapeServesThumbnailsOnly) {
     // A 2 KiB file whose preview claimed 5664x3776 pixels took 445 MB to make a thumbnail.
     withPreview(1640, 1230, dir.file("larger.jpg"));
     EXPECT_GT(qRed(centre(dir.file("larger.jpg"), 100, 75)), 200) << "larger than the photo";
+}
+
+TEST(PictureOrientation, TheSharedCacheServesPreviewsOfTheRightShapeTurnedByUs) {
+    lvtest::TempDir dir;
+    const lv::TSharedThumbnails cache(dir.file("thumbnails"));
+    auto photo = [&](int tag) {
+        const std::string path = dir.file("o" + std::to_string(tag) + ".jpg");
+        saveWithApp1(storedFor(tag).scaled(storedFor(tag).size() * 8), exifSegment(tag), path);
+        return path;
+    };
+    // The kept one, repainted blue, keys kept: whoever shows blue read the cache.
+    auto repaint = [&](const std::string& path, QSize size, const QString& software) {
+        const QImage kept(QString::fromStdString(cache.PathFor(path)));
+        QImage blue = lvtest::solidImage(size.width(), size.height(), qRgb(20, 20, 230));
+        for (const QString& key : kept.textKeys())
+            blue.setText(key, key == "Software" ? software : kept.text(key));
+        ASSERT_TRUE(blue.save(QString::fromStdString(cache.PathFor(path)), "PNG"));
+    };
+    auto isBlue = [](const lv::TImageFile& f) {
+        return qBlue(f.Raster().pixel(f.Raster().width() / 2, f.Raster().height() / 2)) > 200;
+    };
+
+    const std::string plain = photo(1);
+    expectUpright(lv::TImageFile(plain, 96, 64, &cache).Raster(), 0, 0, 1);
+    ASSERT_EQ(QImage(QString::fromStdString(cache.PathFor(plain))).size(), QSize(128, 85));
+    repaint(plain, {128, 85}, "another viewer");
+    EXPECT_TRUE(isBlue(lv::TImageFile(plain, 96, 64, &cache))) << "an untagged photo's";
+    EXPECT_FALSE(isBlue(lv::TImageFile(plain, 384, 256, &cache))) << "a frame never";
+    repaint(plain, {128, 128}, "another viewer");
+    EXPECT_FALSE(isBlue(lv::TImageFile(plain, 96, 64, &cache))) << "another shape";
+
+    // A tagged photo: another program may have kept it on its side, so only ours serve.
+    const std::string turned = photo(6);
+    expectUpright(lv::TImageFile(turned, 96, 64, &cache).Raster(), 0, 0, 1);
+    repaint(turned, {128, 85}, "another viewer");
+    EXPECT_FALSE(isBlue(lv::TImageFile(turned, 96, 64, &cache)));
+    repaint(turned, {128, 85}, "Lumivane");
+    EXPECT_TRUE(isBlue(lv::TImageFile(turned, 96, 64, &cache)));
 }

@@ -5,7 +5,7 @@
 #include "log/KLog.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
-
+#include "platform/SharedThumbnails.h"
 #include "support/Ffprobe.h"
 #include "support/Pictures.h"
 #include "support/Process.h"
@@ -344,6 +344,10 @@ private Q_SLOTS:
         QCOMPARE(slots.size(), 5);
         QVERIFY(slots[2]->isVisible() && !slots[3]->isVisible());
         QVERIFY(!slots[0]->pixmap().isNull());
+        // Kept in the desktop's thumbnail cache, for the next view here or in a file manager.
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(
+                QFile::exists(QString::fromStdString(lv::TSharedThumbnails().PathFor(files[i]))));
         w.click("next_btn");
         QCOMPARE(w.get<QLabel>("thumbstats_lbl")->text(), QString("1 - 3 / 3"));
 
