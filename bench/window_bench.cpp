@@ -7,6 +7,9 @@
 //   window_bench --single-frame N
 // Peak memory of the window holding N pictures of 640x480 and rendering them in single-frame
 // mode (run it for 10 and for 10000: the peak must not grow with N).
+//   window_bench --browse N
+// Browsing N photos of 24 megapixels in the strip: each ">" under 30 ms once the first five
+// are shown (the others are made ahead), and the whole strip at once in a new window.
 #include "Common/PictureList.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainDlg.h"
@@ -180,6 +183,45 @@ int singleFrame(int count, const std::string& dir) {
     return 0;
 }
 
+// Browsing a strip of 24-megapixel photos (without camera previews): showing the first five,
+// then ">" every 300 ms as a user looks through them, then the same list in a new window.
+int browse(int count, const std::string& dir) {
+    const std::string photo = lvbench::Photo(
+        std::filesystem::temp_directory_path() / "lumivane-picture-bench", 6000, 4000);
+    std::filesystem::create_directories(dir + "/browse");
+    std::vector<std::string> files;
+    for (int i = 0; i < count; ++i) {
+        files.push_back(dir + "/browse/photo" + std::to_string(i) + ".jpg");
+        std::filesystem::remove(files.back());
+        std::filesystem::create_hard_link(photo, files.back());
+    }
+    auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v.empty() ? 0.0 : v[v.size() / 2];
+    };
+    for (const char* session : {"first time", "again, in a new window"}) {
+        lv::TMainDlg window(std::make_unique<SilentDialogs>());
+        window.show();
+        auto t = Clock::now();
+        window.AddPictureFiles(files);
+        const double shown = since(t) * 1000;
+        std::vector<double> steps;
+        for (int i = 0; i + 5 < count; ++i) {
+            QEventLoop pause;
+            QTimer::singleShot(300, &pause, &QEventLoop::quit);
+            pause.exec();
+            t = Clock::now();
+            window.findChild<QPushButton*>("next_btn")->click();
+            steps.push_back(since(t) * 1000);
+        }
+        std::printf("browsing %d photos of 24 megapixels, %s: first five shown in %.0f ms, "
+                    "\">\" median %.1f ms, longest %.1f ms\n",
+                    count, session, shown, median(steps),
+                    steps.empty() ? 0.0 : *std::max_element(steps.begin(), steps.end()));
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -193,6 +235,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc > 2 && std::string(argv[1]) == "--single-frame")
         return singleFrame(std::atoi(argv[2]), dir);
+    if (argc > 2 && std::string(argv[1]) == "--browse")
+        return browse(std::atoi(argv[2]), dir);
     const int count = argc > 1 ? std::atoi(argv[1]) : 8;
     std::vector<std::string> files;
     for (int i = 0; i < count; ++i) {

@@ -301,6 +301,7 @@ void TMainDlg::StartUp() {
     m_thumbServer = std::make_unique<TFrameServer>(m_pictures.PicturePaths, nullptr, 1,
                                                    kThumbHeight, kThumbWidth, false, false, false);
     m_thumbServer->SetSharedThumbnails(&m_sharedThumbs);
+    m_thumbWarmer = std::make_unique<TThumbWarmer>(m_sharedThumbs, kThumbWidth, kThumbHeight);
     m_strip.Reset();
 
     for (const auto& item : ResolutionItems())
@@ -425,6 +426,8 @@ void TMainDlg::go_btnClick() {
         return;
     }
     showOptions();
+    if (m_thumbWarmer)
+        m_thumbWarmer->Warm({});
     m_previewUpdates = 0;
     m_previewClock.invalidate();
     ui->pb->setValue(0);
@@ -466,6 +469,7 @@ void TMainDlg::runFinished(TRunOutcome outcome) {
     EnableControls(true);
     if (m_closing)
         return;
+    warmThumbs();
     switch (outcome) {
     case TRunOutcome::Done:
         if (!m_run->Detail().isEmpty())
@@ -640,6 +644,7 @@ void TMainDlg::refreshThumbs() {
         m_slots[std::size_t(k)]->setPixmap(m_strip[k].Picture);
         m_slots[std::size_t(k)]->show();
     };
+    warmThumbs();
     // The progress dialog only when a slot needs its picture.
     if (!m_strip.SlotsToRender(count).empty()) {
         TLoaderDlg loader(this);
@@ -652,6 +657,13 @@ void TMainDlg::refreshThumbs() {
     }
     ui->thumbstats_lbl->setText(q(m_strip.Label(count)));
     ui->thumbstats_lbl->setVisible(count > 0);
+}
+
+void TMainDlg::warmThumbs() {
+    // Never in a run's way: the run has both cores.
+    if (m_thumbWarmer && !(m_run && m_run->Running()))
+        m_thumbWarmer->Warm(WarmOrder(m_pictures.PicturePaths.Items(), m_strip.FirstThumb(),
+                                      m_strip.Last(int(m_pictures.Count()))));
 }
 
 void TMainDlg::next_btnClick() {

@@ -4,6 +4,7 @@
 #include "app/run/SlideshowRun.h"
 #include "platform/SharedThumbnails.h"
 #include "project/ThumbStrip.h"
+#include "project/ThumbWarmer.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -128,6 +129,8 @@ private:
 
     void clearPictures();
     void refreshThumbs();
+    // Thumbnails made on the other core: the rest of the strip, then those out of view.
+    void warmThumbs();
     void updatePictureCount();
     void organize(int preselected);
     bool matchAudioAllowed() const;
@@ -149,6 +152,7 @@ private:
     TPictureList m_pictures;
     TSharedThumbnails m_sharedThumbs; // the desktop's, outliving the server that reads it
     std::unique_ptr<TFrameServer> m_thumbServer;
+    std::unique_ptr<TThumbWarmer> m_thumbWarmer;
     TThumbStrip<QPixmap> m_strip;
     std::unique_ptr<TSlideshowRun> m_run;
     std::int64_t m_soundtrackDuration = 0;
