@@ -180,9 +180,22 @@ TEST(ImageFile, DecoderFollowsTheExtensionAndErrorsNameTheFile) {
         std::string bytes((std::istreambuf_iterator<char>(in)), {});
         std::ofstream(dir.file("cut.jpg"), std::ios::binary) << bytes.substr(0, bytes.size() / 2);
         std::ofstream(dir.file("empty.jpg"), std::ios::binary);
+        // Segments skipped past the reader's buffer (colour profiles): the same picture; one
+        // that runs past the end of the file: an error. Their bytes read as end markers.
+        std::string payload;
+        while (payload.size() < 65533)
+            payload += "\xFF\xD9";
+        payload.resize(65533);
+        const std::string app2 = std::string("\xFF\xE2\xFF\xFF", 4) + payload;
+        std::ofstream(dir.file("profiles.jpg"), std::ios::binary)
+            << std::string(bytes).insert(2, app2 + app2);
+        std::ofstream(dir.file("overlong.jpg"), std::ios::binary)
+            << bytes.substr(0, 2) + app2.substr(0, 1000);
     }
-    for (const char* name :
-         {"bitmap.jpg", "jpeg.bmp", "picture.png", "missing.jpg", "cut.jpg", "empty.jpg"}) {
+    EXPECT_EQ(TImageFile(dir.file("profiles.jpg")).Raster(),
+              TImageFile(dir.file("good.JPG")).Raster());
+    for (const char* name : {"bitmap.jpg", "jpeg.bmp", "picture.png", "missing.jpg", "cut.jpg",
+                             "empty.jpg", "overlong.jpg"}) {
         SCOPED_TRACE(name);
         try {
             TImageFile f(dir.file(name));
