@@ -222,6 +222,11 @@ QImage previewThroughCache(const std::string& fileName, int width, int height,
         thumb = loadFitted(fileName, bw, bh, true);
         if (thumb.isNull())
             return {};
+        // The box's rounding may leave a bar of a pixel: not in a thumbnail others show.
+        if (const FitMargins bars = ComputeFitMargins(uw, uh, bw, bh);
+            bars.horizontal || bars.vertical)
+            thumb = thumb.copy(bars.horizontal, bars.vertical, bw - 2 * bars.horizontal,
+                               bh - 2 * bars.vertical);
         cache.Store(fileName, thumb); // a thumbnail not kept is only made again
     }
     QImage raster = blackRaster(width, height);

@@ -8,10 +8,11 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include <jpeglib.h>
-// jerror.h's message table is only needed for the end-of-file code.
+// jerror.h's message table is only needed for the end-of-file codes.
 #include <jerror.h>
 
 namespace lv {
@@ -54,22 +55,28 @@ void cmykRowToArgb(const JSAMPLE* in, QRgb* out, JDIMENSION width) {
 struct FileSource {
     jpeg_source_mgr pub{};
     std::FILE* file = nullptr;
-    std::vector<JOCTET> buffer = std::vector<JOCTET>(64 * 1024);
+    bool started = false;
+    JOCTET buffer[64 * 1024];
 };
+// libjpeg hands back the jpeg_source_mgr: it must be the first member of a plain struct.
+static_assert(std::is_standard_layout_v<FileSource>);
 
 void initSource(j_decompress_ptr) {}
 void termSource(j_decompress_ptr) {}
 
 boolean fillBuffer(j_decompress_ptr cinfo) {
     auto* src = reinterpret_cast<FileSource*>(cinfo->src);
-    std::size_t got = std::fread(src->buffer.data(), 1, src->buffer.size(), src->file);
+    std::size_t got = std::fread(src->buffer, 1, sizeof src->buffer, src->file);
+    if (got == 0 && !src->started)
+        ERREXIT(cinfo, JERR_INPUT_EMPTY);
+    src->started = true;
     if (got == 0) {
         WARNMS(cinfo, JWRN_JPEG_EOF); // an error for us
         src->buffer[0] = 0xFF;
         src->buffer[1] = JPEG_EOI;
         got = 2;
     }
-    src->pub.next_input_byte = src->buffer.data();
+    src->pub.next_input_byte = src->buffer;
     src->pub.bytes_in_buffer = got;
     return TRUE;
 }

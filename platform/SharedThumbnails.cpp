@@ -1,16 +1,20 @@
 #include "platform/SharedThumbnails.h"
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QSaveFile>
-#include <QUrl>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 
+#include <cctype>
 #include <cmath>
-#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace lv {
 
@@ -23,15 +27,32 @@ struct Folder {
     const char* name;
     int size;
 };
+// A 1024 x 1024 thumbnail as raw RGBA PNG is 4 MiB.
+constexpr off_t kMaxFileBytes = 8 << 20;
+
 constexpr Folder kFolders[] = {
     {"normal", 128}, {"large", 256}, {"x-large", 512}, {"xx-large", 1024}};
 
 std::string defaultRoot() {
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    if (cache && *cache == '/')
-        return std::string(cache) + "/thumbnails";
-    const char* home = std::getenv("HOME");
-    return std::string(home ? home : "") + "/.cache/thumbnails";
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation).toStdString() +
+           "/thumbnails";
+}
+
+// A file:// URI escaped as the desktop's file managers escape it, so that the MD5 names match:
+// letters, digits and -_.!~*'()/:@&=+$, kept, every other byte as %XX.
+QByteArray fileUri(const QString& path) {
+    static const char kKept[] = "-_.!~*'()/:@&=+$,";
+    QByteArray uri = "file://";
+    for (const char c : path.toUtf8()) {
+        const auto b = static_cast<unsigned char>(c);
+        if (std::isalnum(b) && b < 0x80)
+            uri += c;
+        else if (b != 0 && std::strchr(kKept, c))
+            uri += c;
+        else
+            uri += '%' + QByteArray::number(b, 16).toUpper().rightJustified(2, '0');
+    }
+    return uri;
 }
 
 // What the thumbnail of a file is keyed by. Nothing for a file that is not a regular one, or
@@ -46,9 +67,9 @@ bool keyOf(const std::string& root, const std::string& fileName, Key& key) {
         QDir::cleanPath(QFileInfo(QString::fromStdString(fileName)).absoluteFilePath());
     if (path.startsWith(QString::fromStdString(root) + '/'))
         return false;
-    if (::stat(path.toLocal8Bit().constData(), &key.st) != 0 || !S_ISREG(key.st.st_mode))
+    if (::stat(QFile::encodeName(path).constData(), &key.st) != 0 || !S_ISREG(key.st.st_mode))
         return false;
-    key.uri = QUrl::fromLocalFile(path).toEncoded();
+    key.uri = fileUri(path);
     return true;
 }
 
@@ -73,7 +94,8 @@ bool describes(const QImage& thumb, const Key& key, bool othersToo) {
 } // namespace
 
 TSharedThumbnails::TSharedThumbnails(std::string root)
-    : m_root(root.empty() ? defaultRoot() : std::move(root)) {}
+    : m_root(QDir::cleanPath(QString::fromStdString(root.empty() ? defaultRoot() : root))
+                 .toStdString()) {}
 
 std::string TSharedThumbnails::PathFor(const std::string& fileName, const char* folder) const {
     Key key;
@@ -90,6 +112,11 @@ QImage TSharedThumbnails::Find(const std::string& fileName, QSize atLeast, bool 
         if (atLeast.width() > folder.size || atLeast.height() > folder.size)
             continue;
         const std::string path = pathFor(m_root, key.uri, folder.name);
+        // Anyone's folder: only a regular file of a thumbnail's size is opened (a pipe there
+        // would block, a huge file would be read whole).
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > kMaxFileBytes)
+            continue;
         QImageReader reader(QString::fromStdString(path), "png");
         const QSize size = reader.size();
         if (!size.isValid() || size.width() > folder.size || size.height() > folder.size ||
@@ -105,32 +132,41 @@ QImage TSharedThumbnails::Find(const std::string& fileName, QSize atLeast, bool 
     return {};
 }
 
-bool TSharedThumbnails::Store(const std::string& fileName, const QImage& image) const {
-    Key key;
-    if (image.isNull() || image.width() > kNormalSize || image.height() > kNormalSize ||
-        !keyOf(m_root, fileName, key))
-        return false;
+bool TSharedThumbnails::Writable() const {
     // The cache is private to the user: its folders 0700, its files 0600.
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(m_root).parent_path(), ec);
     ::mkdir(m_root.c_str(), 0700);
     const std::string folder = m_root + "/normal";
     ::mkdir(folder.c_str(), 0700);
+    return ::access(folder.c_str(), W_OK) == 0;
+}
+
+bool TSharedThumbnails::Store(const std::string& fileName, const QImage& image) const {
+    Key key;
+    if (image.isNull() || image.width() > kNormalSize || image.height() > kNormalSize ||
+        !keyOf(m_root, fileName, key) || !Writable())
+        return false;
 
     QImage png = image.convertToFormat(QImage::Format_RGB32);
     png.setText(QStringLiteral("Thumb::URI"), QString::fromUtf8(key.uri));
     png.setText(QStringLiteral("Thumb::MTime"), QString::number(qlonglong(key.st.st_mtime)));
     png.setText(QStringLiteral("Thumb::Size"), QString::number(qulonglong(key.st.st_size)));
     png.setText(QStringLiteral("Software"), kSoftware);
-    // Written aside and renamed, so that no reader ever sees half a thumbnail.
-    QSaveFile file(QString::fromStdString(pathFor(m_root, key.uri, "normal")));
-    if (!file.open(QIODevice::WriteOnly) ||
-        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
-        !png.save(&file, "PNG")) {
-        file.cancelWriting();
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    if (!png.save(&bytes, "PNG"))
         return false;
-    }
-    return file.commit();
+    // Written aside (0600) and renamed, so that no reader ever sees half a thumbnail. Not
+    // synced to disk: a cache entry lost in a crash is only made again.
+    const std::string target = pathFor(m_root, key.uri, "normal");
+    QTemporaryFile file(QString::fromStdString(target) + ".XXXXXX");
+    if (!file.open() || file.write(bytes.data()) != bytes.size() || !file.flush())
+        return false;
+    if (::rename(QFile::encodeName(file.fileName()).constData(), target.c_str()) != 0)
+        return false;
+    file.setAutoRemove(false);
+    return true;
 }
 
 } // namespace lv

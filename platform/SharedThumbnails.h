@@ -31,6 +31,9 @@ public:
     // cannot be written: a thumbnail not kept is only made again next time.
     bool Store(const std::string& fileName, const QImage& image) const;
 
+    // Whether thumbnails can be kept: the normal-size folder made if need be, and writable.
+    bool Writable() const;
+
     // Where the file's thumbnail of a size folder ("normal", "large", ...) lives.
     std::string PathFor(const std::string& fileName, const char* folder = "normal") const;
 

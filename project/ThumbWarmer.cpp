@@ -1,14 +1,17 @@
 #include "project/ThumbWarmer.h"
 
 #include "Common/ImageFile.h"
+#include "platform/SharedThumbnails.h"
 
 #include <algorithm>
 #include <exception>
 
 namespace lv {
 
-TThumbWarmer::TThumbWarmer(const TSharedThumbnails& cache, int width, int height, QObject* parent)
-    : TWorkerThread(parent), m_cache(cache), m_width(width), m_height(height) {}
+TThumbWarmer::TThumbWarmer(const TSharedThumbnails& cache, int width, int height,
+                           QThread::Priority priority, QObject* parent)
+    : TWorkerThread(parent), m_cache(cache), m_width(width), m_height(height),
+      m_priority(priority) {}
 
 TThumbWarmer::~TThumbWarmer() {
     {
@@ -30,7 +33,7 @@ void TThumbWarmer::Warm(std::vector<std::string> paths) {
     m_wake.notify_all();
     // Started once, it waits for work until the end.
     if (any && !isRunning())
-        start(QThread::IdlePriority);
+        start(m_priority);
 }
 
 bool TThumbWarmer::Busy() const {
@@ -51,11 +54,13 @@ void TThumbWarmer::run() {
             m_queue.pop_front();
             m_making = true;
         }
+        if (!m_done.insert(path).second || !m_cache.Writable())
+            continue;
         try {
             // Made and kept in the cache; a picture already there is only read back.
             const TImageFile thumbnail(path, m_width, m_height, &m_cache);
         } catch (const std::exception&) {
-            // The strip shows and logs an unusable picture when it reaches it.
+            // An unusable picture is for the run to report (and the strip, when it decodes it).
         }
     }
 }

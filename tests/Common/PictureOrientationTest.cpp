@@ -198,6 +198,14 @@ TEST(PictureOrientation, TheSharedCacheServesPreviewsOfTheRightShapeTurnedByUs) 
     EXPECT_FALSE(isBlue(lv::TImageFile(plain, 384, 256, &cache))) << "a frame never";
     repaint(plain, {128, 128}, "another viewer");
     EXPECT_FALSE(isBlue(lv::TImageFile(plain, 96, 64, &cache))) << "another shape";
+    // Kept without the one-pixel bars that fitting a wide photo into its box would leave.
+    const std::string wide = dir.file("wide.jpg");
+    lvtest::savePicture(lvtest::solidImage(640, 252, qRgb(200, 200, 200)), wide, "JPG");
+    const lv::TImageFile wideThumb(wide, 100, 75, &cache);
+    const QImage wideKept(QString::fromStdString(cache.PathFor(wide)));
+    EXPECT_EQ(wideKept.height(), 50);
+    EXPECT_GT(qGreen(wideKept.pixel(0, 25)), 150);
+    EXPECT_GT(qGreen(wideKept.pixel(wideKept.width() - 1, 25)), 150);
 
     // A tagged photo: another program may have kept it on its side, so only ours serve.
     const std::string turned = photo(6);

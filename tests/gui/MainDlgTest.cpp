@@ -360,9 +360,10 @@ private Q_SLOTS:
                                 files[4], files[5], files[6]});
         QCOMPARE(int(w.dlg->Pictures().Count()), 9);
         QCOMPARE(w.dlg->Pictures().PictureTexts[3], std::string("Hello\tWorld"));
-        // Those out of view are made ahead, for browsing.
-        QTRY_VERIFY(
-            QFile::exists(QString::fromStdString(lv::TSharedThumbnails().PathFor(files[6]))));
+        // Those out of view are made ahead, for browsing (at idle priority: whenever a core is).
+        QTRY_VERIFY_WITH_TIMEOUT(
+            QFile::exists(QString::fromStdString(lv::TSharedThumbnails().PathFor(files[6]))),
+            60000);
         QCOMPARE(w.countPanel(), QString("9 pictures"));
         const auto log = w.dlg->Log()->Lines();
         QVERIFY(std::find(log.begin(), log.end(),

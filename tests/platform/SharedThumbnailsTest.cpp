@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <fcntl.h>
+#include <fstream>
 #include <sys/stat.h>
 
 namespace {
@@ -38,14 +38,14 @@ void saveThumbnail(QImage image, const std::string& path, const QString& uri, ti
 TEST(SharedThumbnails, AKeptThumbnailServesWhileItsPictureIsUnchanged) {
     lvtest::TempDir dir;
     const lv::TSharedThumbnails cache(dir.file("cache/thumbnails"));
-    const std::string photo = dir.file("a photo \xC3\xA9.jpg");
+    const std::string photo = dir.file("a photo \xC3\xA9 [1];#%&'+.jpg");
     std::ofstream(photo) << "the picture's bytes";
     setMtime(photo, 1700000000);
 
     ASSERT_TRUE(cache.Store(photo, lvtest::solidImage(128, 96, qRgb(200, 0, 0))));
     // Where and how the desktop's other programs look for it.
-    const QByteArray uri =
-        "file://" + QByteArray::fromStdString(dir.path().string()) + "/a%20photo%20%C3%A9.jpg";
+    const QByteArray uri = "file://" + QByteArray::fromStdString(dir.path().string()) +
+                           "/a%20photo%20%C3%A9%20%5B1%5D%3B%23%25&'+.jpg";
     const std::string png =
         dir.file("cache/thumbnails/normal/") +
         QCryptographicHash::hash(uri, QCryptographicHash::Md5).toHex().toStdString() + ".png";
@@ -75,11 +75,19 @@ TEST(SharedThumbnails, AKeptThumbnailServesWhileItsPictureIsUnchanged) {
                   1700000000, "another viewer");
     EXPECT_TRUE(cache.Find(photo, {100, 75}, true).isNull()) << "another picture's";
 
+    // A pipe where a thumbnail should be is not opened (it would block).
+    std::filesystem::remove(large);
+    std::filesystem::remove(png);
+    ASSERT_EQ(::mkfifo(png.c_str(), 0600), 0);
+    EXPECT_TRUE(cache.Find(photo, {100, 75}, true).isNull());
+
     // Nothing kept for what the cache must not hold, and no throw when it cannot be written.
     EXPECT_FALSE(cache.Store(photo, lvtest::solidImage(256, 192, qRgb(0, 0, 0))));
     EXPECT_FALSE(cache.Store(png, lvtest::solidImage(64, 48, qRgb(0, 0, 0))));
     EXPECT_FALSE(cache.Store(dir.file("missing.jpg"), lvtest::solidImage(64, 48, qRgb(0, 0, 0))));
     std::ofstream(dir.file("a file")) << "";
     const lv::TSharedThumbnails blocked(dir.file("a file/thumbnails"));
+    EXPECT_FALSE(blocked.Writable());
     EXPECT_FALSE(blocked.Store(photo, lvtest::solidImage(64, 48, qRgb(0, 0, 0))));
+    EXPECT_TRUE(cache.Writable());
 }

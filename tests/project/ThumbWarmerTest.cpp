@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 namespace {
@@ -43,7 +44,7 @@ TEST(ThumbWarmer, MakesThumbnailsAheadPastBadPicturesAndTakesNewListsAnyTime) {
         lvtest::savePicture(lvtest::detailedImage(640, 480), paths.back(), i % 2 ? "BMP" : "JPG");
     }
     std::ofstream(dir.file("broken.jpg")) << "no picture";
-    lv::TThumbWarmer warmer(cache, 100, 75);
+    lv::TThumbWarmer warmer(cache, 100, 75, QThread::NormalPriority);
     warmer.Warm({paths[0], dir.file("broken.jpg"), dir.file("missing.jpg"), paths[1]});
     waitIdle(warmer);
     EXPECT_TRUE(kept(cache, paths[0]) && kept(cache, paths[1]));
@@ -52,10 +53,14 @@ TEST(ThumbWarmer, MakesThumbnailsAheadPastBadPicturesAndTakesNewListsAnyTime) {
     waitIdle(warmer);
     EXPECT_TRUE(kept(cache, paths[2]) && kept(cache, paths[3]));
     // An empty list stops the work; destruction while busy returns.
-    std::vector<std::string> many(200, paths[0]);
+    std::vector<std::string> many;
+    for (int i = 0; i < 100; ++i) {
+        many.push_back(dir.file("link" + std::to_string(i) + ".jpg"));
+        std::filesystem::create_hard_link(paths[0], many.back());
+    }
     warmer.Warm(many);
     warmer.Warm({});
-    QThread::msleep(50);
-    EXPECT_FALSE(warmer.Busy());
+    waitIdle(warmer);
+    EXPECT_FALSE(kept(cache, many.back()));
     warmer.Warm(many);
 }
