@@ -6,10 +6,9 @@
 
 #include "support/Pictures.h"
 #include "support/TempDir.h"
+#include "support/Threads.h"
 
 #include <QBuffer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -100,15 +99,6 @@ long loadInChild(const std::string& path, const std::string& name) {
     return result;
 }
 
-void waitFinished(lv::TWorkerThread& t) {
-    QEventLoop loop;
-    QObject::connect(&t, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-    if (!t.isFinished())
-        loop.exec();
-    t.Join();
-}
-
 } // namespace
 
 TEST(PictureLimits, HeadersClaimingMoreThanTheFileHoldsAreRefusedWithoutAllocating) {
@@ -151,7 +141,7 @@ TEST(PictureLimits, ARunStopsAtAPictureThatClaimsTooMuch) {
     thread.PictureTexts = &list.PictureTexts;
     thread.CrossFade = false;
     thread.start();
-    waitFinished(thread);
+    lvtest::waitFinished(thread);
     EXPECT_EQ(thread.Position(), 9);
     EXPECT_FALSE(thread.Aborted());
     EXPECT_NE(thread.ErrorMessage().find("b.jpg"), std::string::npos) << thread.ErrorMessage();

@@ -13,6 +13,7 @@
 #include "support/Pictures.h"
 #include "support/Sounds.h"
 #include "support/TempDir.h"
+#include "support/Threads.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -31,15 +32,6 @@
 namespace {
 
 // Runs the event loop until the thread has finished (its termination handling included).
-void waitFinished(lv::TWorkerThread& t) {
-    QEventLoop loop;
-    QObject::connect(&t, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
-    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-    if (!t.isFinished())
-        loop.exec();
-    t.Join();
-}
-
 // Pictures a.jpg, b.bmp, ... in a folder.
 struct Pictures {
     lvtest::TempDir dir;
@@ -141,7 +133,7 @@ TEST(VideoMakerThd, WritesEveryFrameAndCountsThemAsTheServerDoes) {
         const std::string out = p.dir.file("out.avi");
         VideoRun run(p, out, c.fps, c.time, c.fade, c.single);
         run.thread.start();
-        waitFinished(run.thread);
+        lvtest::waitFinished(run.thread);
         EXPECT_EQ(run.thread.ErrorMessage(), "");
         EXPECT_EQ(run.thread.Total(), c.total);
         EXPECT_EQ(run.thread.Position(), 0);
@@ -163,7 +155,7 @@ TEST(VideoMakerThd, CancelBeforeTheFirstFrameClosesAnEmptyVideo) {
             const_cast<lv::TVideoMakerThd&>(t).requestInterruption();
     };
     run.thread.start();
-    waitFinished(run.thread);
+    lvtest::waitFinished(run.thread);
     EXPECT_TRUE(run.thread.Aborted());
     EXPECT_EQ(run.thread.Position(), 0);
     EXPECT_TRUE(run.writer.IsClosed());
@@ -184,7 +176,7 @@ TEST(VideoMakerThd, AnUnreadablePictureStopsTheRunAfterTheLastGoodFrame) {
     const std::string out = p.dir.file("out.avi");
     VideoRun run(p, out, 10, 1000, false);
     run.thread.start();
-    waitFinished(run.thread);
+    lvtest::waitFinished(run.thread);
     EXPECT_EQ(run.thread.Position(), 9);
     EXPECT_FALSE(run.thread.Aborted());
     EXPECT_NE(run.thread.ErrorMessage().find("b.bmp"), std::string::npos);
@@ -197,7 +189,7 @@ TEST(VideoMakerThd, AnUnreadablePictureStopsTheRunAfterTheLastGoodFrame) {
     std::filesystem::remove(q.dir.file("a.jpg"));
     VideoRun first(q, q.dir.file("out.avi"), 10, 1000, false);
     first.thread.start();
-    waitFinished(first.thread);
+    lvtest::waitFinished(first.thread);
     EXPECT_EQ(first.thread.Position(), 0);
     EXPECT_NE(first.thread.ErrorMessage(), "");
 }
@@ -320,7 +312,7 @@ TEST(VideoMakerThd, ComposingAheadWritesTheSameFileAsTheSequentialLoop) {
         run.thread.DynamicPictures = run.thread.TextOverlay = true;
         run.thread.Pipelined = pipelined == 1;
         run.thread.start();
-        waitFinished(run.thread);
+        lvtest::waitFinished(run.thread);
         ASSERT_EQ(run.thread.ErrorMessage(), "");
     }
     std::ifstream a(files[0], std::ios::binary), b(files[1], std::ios::binary);
