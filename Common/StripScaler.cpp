@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 
+#include <cstdint>
 #include <string>
 
 extern "C" {
@@ -17,17 +18,15 @@ namespace {
 // encoder may be busy on the other one.
 constexpr int kScaleThreads = 2;
 
-} // namespace
+// libswscale fed by slices crashes (Debian 12's, at least) when a reduction passes about 40
+// times in either direction; larger ones are made in steps of at most 32 times, each step
+// after the first scaling a whole (small) picture.
+constexpr std::int64_t kMaxStep = 32;
 
-void TStripScaler::SwsDeleter::operator()(SwsContext* c) const {
-    sws_freeContext(c);
-}
-
-TStripScaler::TStripScaler(int srcWidth, int srcHeight, QImage& dest, int x, int y, int w, int h)
-    : m_ctx(sws_alloc_context()), m_dest(dest), m_x(x), m_y(y), m_srcHeight(srcHeight) {
-    if (!m_ctx)
+SwsContext* newContext(int srcWidth, int srcHeight, int w, int h) {
+    SwsContext* c = sws_alloc_context();
+    if (!c)
         throw Error("Cannot create the picture scaler");
-    SwsContext* c = m_ctx.get();
     av_opt_set_int(c, "srcw", srcWidth, 0);
     av_opt_set_int(c, "srch", srcHeight, 0);
     av_opt_set_int(c, "src_format", AV_PIX_FMT_BGRA, 0);
@@ -40,10 +39,48 @@ TStripScaler::TStripScaler(int srcWidth, int srcHeight, QImage& dest, int x, int
     av_opt_set_double(c, "param0", 1.0 / 3.0, 0);
     av_opt_set_double(c, "param1", 1.0 / 3.0, 0);
     av_opt_set_int(c, "threads", kScaleThreads, 0);
-    if (sws_init_context(c, nullptr, nullptr) < 0)
+    if (sws_init_context(c, nullptr, nullptr) < 0) {
+        sws_freeContext(c);
         throw Error("Cannot scale a picture of " + std::to_string(srcWidth) + "x" +
                     std::to_string(srcHeight) + " to " + std::to_string(w) + "x" +
                     std::to_string(h));
+    }
+    return c;
+}
+
+// Rows from row y of an ARGB32 picture, x pixels in.
+void scaleInto(SwsContext* c, const uchar* rows, qsizetype stride, int y, int count, QImage& dest,
+               int x, int destY) {
+    const uint8_t* srcData[4] = {rows, nullptr, nullptr, nullptr};
+    const int srcStride[4] = {int(stride), 0, 0, 0};
+    uint8_t* dstData[4] = {dest.scanLine(destY) + std::size_t(x) * 4, nullptr, nullptr, nullptr};
+    const int dstStride[4] = {int(dest.bytesPerLine()), 0, 0, 0};
+    sws_scale(c, srcData, srcStride, y, count, dstData, dstStride);
+}
+
+} // namespace
+
+void TStripScaler::SwsDeleter::operator()(SwsContext* c) const {
+    sws_freeContext(c);
+}
+
+TStripScaler::TStripScaler(int srcWidth, int srcHeight, QImage& dest, int x, int y, int w, int h)
+    : m_dest(dest), m_x(x), m_y(y), m_srcHeight(srcHeight) {
+    int cw = srcWidth, ch = srcHeight;
+    while (cw > kMaxStep * w || ch > kMaxStep * h) {
+        const int nw = cw > kMaxStep * w ? int((cw + kMaxStep - 1) / kMaxStep) : w;
+        const int nh = ch > kMaxStep * h ? int((ch + kMaxStep - 1) / kMaxStep) : h;
+        Step step{std::unique_ptr<SwsContext, SwsDeleter>(newContext(cw, ch, nw, nh)),
+                  QImage(nw, nh, QImage::Format_ARGB32)};
+        if (step.out.isNull())
+            throw Error("Cannot scale a picture of " + std::to_string(srcWidth) + "x" +
+                        std::to_string(srcHeight) + ": no memory for " + std::to_string(nw) + "x" +
+                        std::to_string(nh));
+        m_steps.push_back(std::move(step));
+        cw = nw;
+        ch = nh;
+    }
+    m_steps.push_back(Step{std::unique_ptr<SwsContext, SwsDeleter>(newContext(cw, ch, w, h)), {}});
 }
 
 TStripScaler::~TStripScaler() = default;
@@ -52,12 +89,21 @@ void TStripScaler::Feed(const uchar* rows, qsizetype stride, int count) {
     if (count <= 0 || m_next >= m_srcHeight)
         return;
     // The scaler reads srcSlice[0] + (row - srcSliceY) x stride for the rows of the slice.
-    const uint8_t* srcData[4] = {rows, nullptr, nullptr, nullptr};
-    const int srcStride[4] = {int(stride), 0, 0, 0};
-    uint8_t* dstData[4] = {m_dest.scanLine(m_y) + std::size_t(m_x) * 4, nullptr, nullptr, nullptr};
-    const int dstStride[4] = {int(m_dest.bytesPerLine()), 0, 0, 0};
-    sws_scale(m_ctx.get(), srcData, srcStride, m_next, count, dstData, dstStride);
+    Step& first = m_steps.front();
+    if (m_steps.size() == 1)
+        scaleInto(first.ctx.get(), rows, stride, m_next, count, m_dest, m_x, m_y);
+    else
+        scaleInto(first.ctx.get(), rows, stride, m_next, count, first.out, 0, 0);
     m_next += count;
+    if (m_next < m_srcHeight || m_steps.size() == 1)
+        return;
+    // Every row in: the steps after the first, each on the whole of the one before.
+    for (std::size_t k = 1; k < m_steps.size(); ++k) {
+        const QImage& in = m_steps[k - 1].out;
+        const bool last = k + 1 == m_steps.size();
+        scaleInto(m_steps[k].ctx.get(), in.constBits(), in.bytesPerLine(), 0, in.height(),
+                  last ? m_dest : m_steps[k].out, last ? m_x : 0, last ? m_y : 0);
+    }
 }
 
 } // namespace lv

@@ -1,5 +1,6 @@
 #include "Common/ImageFile.h"
 #include "Common/JpegDecoder.h"
+#include "Common/StripScaler.h"
 
 #include "support/Pictures.h"
 #include "support/TempDir.h"
@@ -149,4 +150,32 @@ TEST(StripLoading, ThumbnailsDecodeReducedOnlyWhenFarSmaller) {
             sum += std::abs(qGreen(thumb.Raster().pixel(x, y)) - qGreen(full.Raster().pixel(x, y)));
     EXPECT_LT(double(sum) / (100 * 75), 6.0);
     EXPECT_NE(thumb.Raster(), full.Raster()) << "the reduced decoding was not used";
+}
+
+TEST(StripLoading, ReductionsOfMoreThanFortyTimesByStripsDoNotCrashTheScaler) {
+    // Fed by strips, libswscale crashed past about 40 times (a 40000 x 5000 panorama in a
+    // 720x576 frame, a sideways sliver as a thumbnail). A vertical ramp shows the rows' order.
+    QImage ramp(100, 4352, QImage::Format_ARGB32);
+    for (int y = 0; y < ramp.height(); ++y) {
+        const int v = y * 255 / (ramp.height() - 1);
+        auto* line = reinterpret_cast<QRgb*>(ramp.scanLine(y));
+        std::fill(line, line + ramp.width(), qRgb(v, v, v));
+    }
+    QImage byStrips(100, 100, QImage::Format_ARGB32), whole(100, 100, QImage::Format_ARGB32);
+    lv::TStripScaler scaler(ramp.width(), ramp.height(), byStrips, 0, 0, 100, 100);
+    for (int y = 0; y < ramp.height(); y += 16)
+        scaler.Feed(ramp.constScanLine(y), ramp.bytesPerLine(), 16);
+    lv::ScaleMitchell(ramp, whole, 0, 0, 100, 100);
+    EXPECT_EQ(byStrips, whole);
+    for (int r = 0; r < 100; ++r)
+        EXPECT_NEAR(qRed(byStrips.pixel(50, r)), (r + 0.5) * 255 / 100, 3) << "row " << r;
+
+    // 40000 x 320 into 720 x 6, by the same strip fed 20 times.
+    QImage strip(40000, 16, QImage::Format_ARGB32), pano(720, 6, QImage::Format_ARGB32);
+    strip.fill(qRgb(40, 120, 200));
+    lv::TStripScaler wide(strip.width(), 320, pano, 0, 0, 720, 6);
+    for (int k = 0; k < 20; ++k)
+        wide.Feed(strip.constBits(), strip.bytesPerLine(), 16);
+    EXPECT_EQ(pano.pixel(0, 0), qRgb(40, 120, 200));
+    EXPECT_EQ(pano.pixel(719, 5), qRgb(40, 120, 200));
 }
