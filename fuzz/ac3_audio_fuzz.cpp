@@ -1,12 +1,9 @@
 // An AC-3 soundtrack's duration through the facade: the decoder library's look for a frame it
 // accepts, then the reader's search for the first frame and the sizes from its header.
-#include "Audio/AudioFile.h"
 #include "Audio/DecoderLibraries.h"
-#include "Audio/Duration.h"
+#include "fuzz/AudioTarget.h"
 #include "fuzz/FuzzInput.h"
 #include "platform/Errors.h"
-
-#include <cmath>
 
 using namespace lv;
 
@@ -17,17 +14,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string& path = lvfuzz::WriteInput(data, size, ".ac3");
     TAudioFile audio;
-    audio.SetFileName(path);
     try {
-        if (!audio.Open())
-            return 0;
-        const long double days = audio.Duration();
-        if (!std::isfinite(days) || days < 0)
-            lvfuzz::Broken("duration not a finite non-negative number");
-        FormatDuration(DurationSeconds(days));
-        audio.Reader()->Bitrate();
+        if (lvfuzz::OpenSoundtrack(audio, data, size, ".ac3"))
+            audio.Reader()->Bitrate();
     } catch (const Error&) {
     }
     return 0;

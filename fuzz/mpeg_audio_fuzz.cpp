@@ -1,26 +1,17 @@
 // An MPEG audio soundtrack's duration as "Match audio" and --duration read it: the facade
 // opens the file by its name, the frame loader finds the first frame, then scans them all.
-#include "Audio/AudioFile.h"
-#include "Audio/Duration.h"
 #include "Audio/Mpeg/MpegAudioFile.h"
+#include "fuzz/AudioTarget.h"
 #include "fuzz/FuzzInput.h"
 #include "platform/Errors.h"
-
-#include <cmath>
 
 using namespace lv;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string& path = lvfuzz::WriteInput(data, size, ".mp3");
     TAudioFile audio;
-    audio.SetFileName(path);
     try {
-        if (!audio.Open())
+        if (!lvfuzz::OpenSoundtrack(audio, data, size, ".mp3"))
             return 0;
-        const long double days = audio.Duration();
-        if (!std::isfinite(days) || days < 0)
-            lvfuzz::Broken("duration not a finite non-negative number");
-        FormatDuration(DurationSeconds(days));
     } catch (const Error&) {
         return 0;
     }

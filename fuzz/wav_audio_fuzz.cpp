@@ -1,27 +1,18 @@
 // A WAV soundtrack through the facade, as "Match audio" reads its duration, then its data read
 // back through the reader, the only one that delivers samples.
-#include "Audio/AudioFile.h"
-#include "Audio/Duration.h"
+#include "fuzz/AudioTarget.h"
 #include "fuzz/FuzzInput.h"
 #include "platform/Errors.h"
 
-#include <cmath>
 #include <vector>
 
 using namespace lv;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string& path = lvfuzz::WriteInput(data, size, ".wav");
     TAudioFile audio;
-    audio.SetFileName(path);
     try {
-        if (!audio.Open())
+        if (!lvfuzz::OpenSoundtrack(audio, data, size, ".wav"))
             return 0;
-        const long double days = audio.Duration();
-        if (!std::isfinite(days) || days < 0)
-            lvfuzz::Broken("duration not a finite non-negative number");
-        FormatDuration(DurationSeconds(days));
-
         TAbstractAudioFile& reader = *audio.Reader();
         reader.Bitrate();
         reader.Duration();
