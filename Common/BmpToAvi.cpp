@@ -114,14 +114,16 @@ void TBmpToAvi::AddFrame(const TDib& bitmap) {
     ++m_frameNumber;
 }
 
-void TBmpToAvi::Release() {
+void TBmpToAvi::Release(bool keepEarlier) {
     // The stream goes first; the file is finished when its last handle goes, so the
     // file's release reports whether the file on disk is complete.
     HRESULT hr = AVIERR_OK;
     if (m_stream)
         hr = AVIStreamRelease(m_stream);
     if (m_file) {
-        const HRESULT fileResult = AVIFileRelease(m_file);
+        m_keptAs = FileName;
+        const HRESULT fileResult =
+            keepEarlier ? AVIFileReleaseKeepingEarlier(m_file, m_keptAs) : AVIFileRelease(m_file);
         if (hr == AVIERR_OK)
             hr = fileResult;
     }
@@ -146,6 +148,12 @@ void TBmpToAvi::Abandon() {
 
 void TBmpToAvi::Close() {
     Release();
+    if (m_lastResult != AVIERR_OK)
+        Fail("FileRelease failed. Err: $", m_lastResult, 0);
+}
+
+void TBmpToAvi::CloseUnfinished() {
+    Release(true);
     if (m_lastResult != AVIERR_OK)
         Fail("FileRelease failed. Err: $", m_lastResult, 0);
 }

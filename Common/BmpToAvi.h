@@ -60,6 +60,11 @@ public:
     // Releases like Close, but removes the file instead of finishing it: after a failed run
     // an earlier file of FileName's name stays as it was.
     void Abandon();
+    // Closes like Close the video of a run that was stopped: it plays, but never replaces an
+    // earlier file of FileName's name (see AVIFileReleaseKeepingEarlier); KeptAs says where.
+    void CloseUnfinished();
+    // Where the last Close or CloseUnfinished put the file.
+    const std::string& KeptAs() const { return m_keptAs; }
 
     bool IsOpen() const { return m_isOpen; }
     bool IsClosed() const { return m_isClosed; }
@@ -81,7 +86,7 @@ public:
     std::string About() const;
 
 private:
-    void Release();
+    void Release(bool keepEarlier = false);
 
     bool m_isOpen = false;
     bool m_isClosed = false;
@@ -95,6 +100,7 @@ private:
     bool m_formatSet = false;
     bool m_lastKey = false;
     bool m_aviInit = false; // AVIFileInit balanced by Close
+    std::string m_keptAs;
 };
 
 } // namespace lv

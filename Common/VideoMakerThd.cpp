@@ -102,14 +102,18 @@ void TVideoMakerThd::run() {
         return;
     }
 
+    const bool stopped = isInterruptionRequested();
     try {
-        Writer->Close();
+        if (stopped)
+            Writer->CloseUnfinished();
+        else
+            Writer->Close();
     } catch (const std::exception& e) {
         // The file could not be finished: report it like a failure part-way.
         SetError(e);
         return;
     }
-    m_aborted = isInterruptionRequested();
+    m_aborted = stopped;
     m_position = 0;
     updateProgress();
 }

@@ -281,6 +281,10 @@ void TMuxThd::Execute() {
         SetProgress(k + 1, audioFrames);
     }
 
+    // A join cut short never takes the output's name: the picture track stays in VideoFile.
+    const bool cancelled = isInterruptionRequested();
+    if (cancelled)
+        AVIFileAbandon(target);
     AVIStreamRelease(audioOut);
     AVIStreamRelease(videoIn);
     AVIStreamRelease(videoOut);
@@ -289,7 +293,6 @@ void TMuxThd::Execute() {
     m_currentFile = OutputFile;
     Check(AVIFileRelease(target), "FileRelease failed. Err: $");
 
-    const bool cancelled = isInterruptionRequested();
     if (!cancelled)
         LogMessage("Done");
     m_aborted = cancelled;

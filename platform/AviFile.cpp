@@ -176,6 +176,20 @@ void AVIFileAbandon(const PAVIFILE& file) {
         file->state->writer->abandon();
 }
 
+HRESULT AVIFileReleaseKeepingEarlier(PAVIFILE& file, std::string& keptAs) {
+    keptAs.clear();
+    if (!file)
+        return AVIERR_BADHANDLE;
+    TRiffAviWriter* writer = file->state->writer.get();
+    if (writer)
+        writer->keepEarlier();
+    const HRESULT hr = file->release();
+    if (writer)
+        keptAs = writer->finalPath();
+    delete file.release();
+    return hr;
+}
+
 HRESULT AVIFileRelease(PAVIFILE& file) {
     if (!file)
         return AVIERR_BADHANDLE;

@@ -176,6 +176,10 @@ HRESULT AVIFileRelease(PAVIFILE& file);
 // The file being written is not wanted: when its last handle goes it is removed instead of
 // finished, and an earlier file of its name stays as it was. No effect on a file read.
 void AVIFileAbandon(const PAVIFILE& file);
+// AVIFileRelease of the last handle of a file written by a run that was stopped: the file is
+// finished, but takes its name only when no file has it, else PartialFileName's.
+// `keptAs` receives the name it took (empty when it was not finished).
+HRESULT AVIFileReleaseKeepingEarlier(PAVIFILE& file, std::string& keptAs);
 
 HRESULT AVIStreamRelease(PAVISTREAM& stream);
 HRESULT AVIStreamInfo(const PAVISTREAM& stream, AVISTREAMINFO& info);

@@ -1,6 +1,7 @@
 #include "platform/Errors.h"
 
 #include <cstdio>
+#include <new>
 
 namespace lv {
 
@@ -17,6 +18,11 @@ std::string ErrorLocation(const std::string& unit, int line) {
 }
 
 std::string ErrorWithLocation(const std::exception& e) {
+    // A library's own text ("vector::_M_range_check...") means nothing to the user.
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return "Out of memory";
+    if (!dynamic_cast<const Error*>(&e))
+        return "An internal error has occurred: the last action was not completed.";
     const auto* failed = dynamic_cast<const EAssertionFailed*>(&e);
     const std::string location = failed ? ErrorLocation(failed->unit(), failed->line()) : "";
     return location.empty() ? e.what() : e.what() + (" (" + location + ")");

@@ -33,7 +33,8 @@ private:
 std::string ErrorLocation(const std::string& unit, int line);
 
 // The message with the failed check's location after it, as the window shows it:
-// "FileOpen failed. Err: $8004406F (U_BmpToAvi, line 304)". Any other exception: what().
+// "FileOpen failed. Err: $8004406F (U_BmpToAvi, line 304)". Any other exception says only
+// that an internal error stopped the action (or "Out of memory").
 std::string ErrorWithLocation(const std::exception& e);
 
 // 8 upper-case hexadecimal digits, as result codes are shown in messages.

@@ -3,6 +3,9 @@
 #include <QCoreApplication>
 #include <QStandardPaths>
 
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
 
@@ -70,6 +73,51 @@ std::string ResolvePath(const std::string& folder, const std::string& path) {
 bool SameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
     return !a.empty() && !b.empty() && fs::equivalent(fs::u8path(a), fs::u8path(b), ec) && !ec;
+}
+
+namespace {
+
+bool NameTaken(const std::string& path) {
+    std::error_code ec;
+    const auto type = fs::symlink_status(fs::u8path(path), ec).type();
+    return type != fs::file_type::not_found && type != fs::file_type::none;
+}
+
+// Fails with EEXIST instead of replacing, where the file system can say so atomically.
+int RenameNoReplace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    if (NameTaken(to))
+        return EEXIST;
+    return std::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+}
+
+} // namespace
+
+std::string PartialFileName(const std::string& path) {
+    const std::string folder = ExtractFilePath(path);
+    const std::string name = ExtractFileName(path);
+    const std::string ext = ExtractFileExt(name);
+    const std::string stem = name.substr(0, name.size() - ext.size());
+    std::string candidate = folder + stem + ".partial" + ext;
+    for (int n = 1; NameTaken(candidate); ++n)
+        candidate = folder + stem + ".partial-" + std::to_string(n) + ext;
+    return candidate;
+}
+
+std::string RenameKeepingEarlier(const std::string& from, const std::string& to, int& error) {
+    error = RenameNoReplace(from, to);
+    if (error == 0)
+        return to;
+    for (int attempt = 0; error == EEXIST && attempt < 100; ++attempt) {
+        const std::string aside = PartialFileName(to);
+        error = RenameNoReplace(from, aside);
+        if (error == 0)
+            return aside;
+    }
+    return {};
 }
 
 } // namespace lv

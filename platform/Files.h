@@ -27,5 +27,11 @@ bool FolderWritable(const std::string& folder);
 std::string ResolvePath(const std::string& folder, const std::string& path);
 // Whether two paths name the same existing file, through links and other spellings.
 bool SameFile(const std::string& a, const std::string& b);
+// Where a video that did not finish is kept when its name is taken: the first free one of
+// "show.partial.avi", "show.partial-1.avi"... beside "show.avi".
+std::string PartialFileName(const std::string& path);
+// Renames `from` to `to` unless something has that name; then to PartialFileName(to). Never
+// replaces a file. Returns the name it took, empty with `error` set when it failed.
+std::string RenameKeepingEarlier(const std::string& from, const std::string& to, int& error);
 
 } // namespace lv

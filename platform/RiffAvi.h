@@ -97,6 +97,11 @@ public:
     HRESULT finish();
     // finish() then removes the file instead.
     void abandon() { m_abandoned = true; }
+    // finish() then gives the file its name only when no file has it; otherwise the name of
+    // PartialFileName. For a run that was stopped: it never replaces an earlier video.
+    void keepEarlier() { m_keepEarlier = true; }
+    // The name the finished file took; empty before, or when it was removed.
+    const std::string& finalPath() const { return m_finalPath; }
     const std::vector<TAviStreamData>& streams() const { return m_streams; }
     AVIFILEINFO fileInfo() const;
 
@@ -132,6 +137,8 @@ private:
     bool m_dataStarted = false;
     bool m_finished = false;
     bool m_abandoned = false;
+    bool m_keepEarlier = false;
+    std::string m_finalPath;
     HRESULT m_error = AVIERR_OK;
 };
 

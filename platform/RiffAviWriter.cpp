@@ -1,5 +1,6 @@
 #include "platform/RiffAvi.h"
 
+#include "platform/Files.h"
 #include "platform/SystemError.h"
 
 #include <algorithm>
@@ -81,19 +82,28 @@ HRESULT TRiffAviWriter::create(const std::string& path) {
 }
 
 HRESULT TRiffAviWriter::settle(HRESULT hr) {
-    if (m_partPath.empty())
+    if (m_partPath.empty()) {
+        m_finalPath = m_target;
         return hr;
+    }
     if (hr != AVIERR_OK) {
         ::unlink(m_partPath.c_str());
         return hr;
     }
-    if (std::rename(m_partPath.c_str(), m_target.c_str()) != 0) {
-        SetLastSystemError(m_target, errno);
-        if (::access(m_partPath.c_str(), F_OK) == 0)
-            SetLastSystemError(LastSystemError() + "; the video is kept in \"" + m_partPath + "\"");
-        return fail(AVIERR_FILEWRITE);
+    if (m_keepEarlier) {
+        int error = 0;
+        m_finalPath = RenameKeepingEarlier(m_partPath, m_target, error);
+        if (!m_finalPath.empty())
+            return AVIERR_OK;
+        errno = error;
+    } else if (std::rename(m_partPath.c_str(), m_target.c_str()) == 0) {
+        m_finalPath = m_target;
+        return AVIERR_OK;
     }
-    return AVIERR_OK;
+    SetLastSystemError(m_target, errno);
+    if (::access(m_partPath.c_str(), F_OK) == 0)
+        SetLastSystemError(LastSystemError() + "; the video is kept in \"" + m_partPath + "\"");
+    return fail(AVIERR_FILEWRITE);
 }
 
 HRESULT TRiffAviWriter::setRiffLimit(std::uint64_t bytes) {
@@ -314,6 +324,9 @@ HRESULT TRiffAviWriter::write(std::size_t stream, std::int32_t start, std::int32
     }
     if (HRESULT hr = writeChunk(stream, data, std::uint32_t(size), keep); hr != AVIERR_OK)
         return hr;
+    // Each frame reaches the system at once: a killed run keeps every frame it made.
+    if (isVideo(s) && !m_file.flush())
+        return fail(AVIERR_FILEWRITE);
     if (samplesWritten)
         *samplesWritten = samples;
     if (bytesWritten)

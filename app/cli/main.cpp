@@ -13,6 +13,7 @@
 #include "log/KLog.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/StandardStreams.h"
 #include "project/ProjectFile.h"
 
 #include <QGuiApplication>
@@ -189,6 +190,7 @@ int render(const lv::TCliOptions& o, QGuiApplication& app) {
 } // namespace
 
 int main(int argc, char** argv) {
+    lv::KeepStandardStreamsOpen();
     setenv("QT_QPA_PLATFORM", "offscreen", 0); // fonts without a display
     if (!getenv("XDG_RUNTIME_DIR")) {
         const std::string runtime = "/tmp/lumivane-runtime-" + std::to_string(getuid());

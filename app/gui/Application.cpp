@@ -17,6 +17,8 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
         message = QString::fromStdString(ErrorWithLocation(e));
+        if (!dynamic_cast<const Error*>(&e))
+            std::fprintf(stderr, "Internal error: %s\n", e.what());
     } catch (...) {
         message = QStringLiteral("Unknown error");
     }

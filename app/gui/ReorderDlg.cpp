@@ -84,7 +84,7 @@ void TReorderDlg::select(int i) {
 
 void TReorderDlg::lstChange() {
     const int i = Selected();
-    if (m_shuffling || i < 0)
+    if (m_shuffling || m_deleting || i < 0)
         return;
     ui->img->hide();
     QImage frame;
@@ -136,13 +136,18 @@ void TReorderDlg::del_btnClick() {
     const int i = Selected();
     if (i < 0)
         return;
-    m_pictures.Delete(std::size_t(i));
-    delete ui->lst->takeTopLevelItem(i);
+    // Taking the row moves Qt's current item, which must not show a picture of the lists
+    // while they and the table disagree.
+    m_deleting = true;
     ui->lst->clearSelection();
+    ui->lst->setCurrentItem(nullptr);
+    delete ui->lst->takeTopLevelItem(i);
+    m_pictures.Delete(std::size_t(i));
+    m_deleting = false;
     ui->pos_txt->setMaximum(std::max(1, ui->pos_txt->maximum() - 1));
     ui->img->hide();
     ui->sel_grp->setTitle(QString());
-    ui->txt->clear(); // nothing is selected any more
+    ui->txt->clear(); // nothing is selected any more, so a second Delete removes nothing
     renumber(i, ui->lst->topLevelItemCount() - 1);
 }
 

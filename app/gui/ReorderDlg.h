@@ -48,6 +48,7 @@ private:
     TPictureList& m_pictures;
     TFrameServer& m_thumbServer;
     bool m_shuffling = false;
+    bool m_deleting = false;
 };
 
 } // namespace lv

@@ -7,12 +7,14 @@
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainDlg.h"
 #include "platform/Errors.h"
+#include "platform/StandardStreams.h"
 
 #include <QTimer>
 
 #include <csignal>
 
 int main(int argc, char** argv) {
+    lv::KeepStandardStreamsOpen();
     // Past a file-size limit a write fails and the run says so, instead of a silent kill.
     std::signal(SIGXFSZ, SIG_IGN);
     lv::TApplication app(argc, argv);

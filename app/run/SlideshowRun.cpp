@@ -51,6 +51,18 @@ void checkOutputIsNoInput(const TRunSettings& s, const TPictureList& pictures) {
 
 } // namespace
 
+std::string StoppedRunDetail(const std::string& keptAs, const std::string& output,
+                             bool withoutSoundtrack) {
+    if (keptAs.empty())
+        return {};
+    if (keptAs == output)
+        return withoutSoundtrack ? "The video has no soundtrack: " + output
+                                 : "The video made so far is in " + output;
+    return (withoutSoundtrack ? "The video, without its soundtrack, is kept in "
+                              : "The video made so far is kept in ") +
+           keptAs + "; " + output + " is as it was.";
+}
+
 TSlideshowRun::TSlideshowRun(TPictureList& pictures, TKLog* log, QObject* parent)
     : QObject(parent), m_pictures(pictures), m_log(log), m_writer(std::make_unique<TBmpToAvi>()) {}
 
@@ -172,17 +184,16 @@ void TSlideshowRun::VideoThreadDone() {
                q(error), q(ErrorLocation(m_video->ErrorUnit(), m_video->ErrorLine())));
         return;
     }
-    if (aborted) {
-        if (deliverPictureTrack())
-            finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."));
-        return;
-    }
     const std::string& output = m_settings.OutputFile;
-    if (m_cancelled && !m_settings.SoundtrackFile.empty()) {
-        // Cancelled after the last frame: the picture track is complete, the join not begun.
-        if (deliverPictureTrack())
-            finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."),
-                   q("The video has no soundtrack: " + output));
+    if (aborted || (m_cancelled && !m_settings.SoundtrackFile.empty())) {
+        // A stopped run never replaces an earlier video: what it made goes beside it. Cancelled
+        // after the last frame, the picture track is complete but the join not begun.
+        const bool viaTemp = !m_tempFile.empty();
+        if (!deliverPictureTrack(false))
+            return;
+        finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."),
+               q(StoppedRunDetail(viaTemp ? m_keptAs : m_writer->KeptAs(), output,
+                                  !aborted && viaTemp)));
         return;
     }
     if (FileSize(m_writer->FileName) == 0) {
@@ -197,7 +208,7 @@ void TSlideshowRun::VideoThreadDone() {
     }
     if (!FileExists(m_settings.SoundtrackFile)) {
         // Delivered all the same, as without a soundtrack; the user must know why it is silent.
-        if (deliverPictureTrack())
+        if (deliverPictureTrack(true))
             finish(TRunOutcome::Done, {},
                    q("The video has no sound: the soundtrack " + m_settings.SoundtrackFile +
                      " is gone."));
@@ -221,12 +232,20 @@ void TSlideshowRun::VideoThreadDone() {
 
 // The picture track becomes the output when no join follows. False, with the run
 // finished as failed, when it cannot take the output's name.
-bool TSlideshowRun::deliverPictureTrack() {
+bool TSlideshowRun::deliverPictureTrack(bool finished) {
+    m_keptAs.clear();
     if (m_tempFile.empty() || !FileExists(m_tempFile))
         return true;
     std::error_code ec;
-    std::filesystem::rename(std::filesystem::u8path(m_tempFile),
-                            std::filesystem::u8path(m_settings.OutputFile), ec);
+    if (finished) {
+        std::filesystem::rename(std::filesystem::u8path(m_tempFile),
+                                std::filesystem::u8path(m_settings.OutputFile), ec);
+        m_keptAs = m_settings.OutputFile;
+    } else {
+        int error = 0;
+        m_keptAs = RenameKeepingEarlier(m_tempFile, m_settings.OutputFile, error);
+        ec = std::error_code(error, std::generic_category());
+    }
     if (ec) {
         finish(TRunOutcome::Failed,
                q("Cannot rename " + m_tempFile + " to " + m_settings.OutputFile), q(ec.message()));

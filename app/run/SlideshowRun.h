@@ -37,6 +37,11 @@ enum class TRunOutcome {
 //
 // Lives in the main thread, which must run its event loop while a run is under way; every
 // signal is emitted there. The picture list and the writer must not change during a run.
+// What the user is told of the video of a stopped run: where it is, and that an earlier
+// file of the output's name (when keptAs is another name) is as it was.
+std::string StoppedRunDetail(const std::string& keptAs, const std::string& output,
+                             bool withoutSoundtrack);
+
 class TSlideshowRun : public QObject {
     Q_OBJECT
 public:
@@ -86,7 +91,9 @@ Q_SIGNALS:
 private:
     void VideoThreadDone();
     void MuxThreadDone();
-    bool deliverPictureTrack();
+    // The picture track takes the output's name; with finished false, only when no file has
+    // it (else the name of PartialFileName). m_keptAs says where it went.
+    bool deliverPictureTrack(bool finished);
     void finish(TRunOutcome outcome, const QString& message, const QString& detail = {},
                 const QString& location = {});
     void log(const std::string& line, int level = 1);
@@ -101,6 +108,7 @@ private:
     TRunPhase m_phase = TRunPhase::Idle;
     bool m_cancelled = false;
     std::string m_tempFile;
+    std::string m_keptAs;
     QString m_message;
     QString m_detail;
     QString m_location;

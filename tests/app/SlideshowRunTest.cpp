@@ -482,37 +482,67 @@ TEST(SlideshowRun, AFailedRunTellsWhichCheckFailed) {
     EXPECT_FALSE(lv::FileExists(s.OutputFile + ".part"));
 }
 
-TEST(SlideshowRun, ACancelAfterTheLastFrameOrDuringTheJoinSaysWhereTheVideoIs) {
-    for (const bool duringJoin : {false, true}) {
-        SCOPED_TRACE(duringJoin ? "during the join" : "after the last frame");
+// A stopped run never replaces an earlier video of the output's name: what it made goes
+// beside it, and a join cut short never takes the name at all.
+TEST(SlideshowRun, ACancelNeverReplacesAnEarlierVideoAndSaysWhereEachIs) {
+    enum Stage { MidTrack, AfterLastFrame, DuringJoin };
+    const struct {
+        Stage stage;
+        bool sound, earlier;
+    } cases[] = {
+        {MidTrack, false, true},      {MidTrack, false, false},      {MidTrack, true, true},
+        {AfterLastFrame, true, true}, {AfterLastFrame, true, false}, {DuringJoin, true, true},
+        {DuringJoin, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.stage) + (c.sound ? " sound" : "") +
+                     (c.earlier ? " earlier" : ""));
         Pictures p(2);
-        const std::string mp3 =
-            lvtest::makeMp3(p.dir.path().string(), "song", {"-b", "128"}, 44100, 2, 2.0);
         lv::TSlideshowRun run(p.list, nullptr);
         lv::TRunSettings s = smallRun(p.dir.file("show.avi"));
-        s.SoundtrackFile = mp3;
+        if (c.sound)
+            s.SoundtrackFile =
+                lvtest::makeMp3(p.dir.path().string(), "song", {"-b", "128"}, 44100, 2, 2.0);
+        if (c.earlier)
+            std::ofstream(s.OutputFile) << "an earlier video";
         bool framesSeen = false;
         QObject::connect(&run, &lv::TSlideshowRun::VideoProgress, [&](int position, int) {
             // The last call comes once the picture track is closed, before its end is handled.
-            if (!duringJoin && framesSeen && position == 0)
+            if ((c.stage == AfterLastFrame && framesSeen && position == 0) ||
+                (c.stage == MidTrack && position == 5))
                 run.Cancel();
             framesSeen = framesSeen || position > 0;
         });
         QObject::connect(&run, &lv::TSlideshowRun::MuxProgress, [&](int, int, const QString&) {
-            if (duringJoin)
+            if (c.stage == DuringJoin)
                 run.Cancel();
         });
         EXPECT_EQ(runToEnd(run, s), lv::TRunOutcome::Aborted);
         EXPECT_FALSE(run.Running());
-        if (duringJoin) {
-            EXPECT_EQ(run.Detail().toStdString(),
-                      "The video without its soundtrack is kept in " + run.TempFile());
-            EXPECT_EQ(lvtest::probeStreams(run.TempFile()).size(), 1u);
-        } else {
-            EXPECT_EQ(run.Detail().toStdString(), "The video has no soundtrack: " + s.OutputFile);
-            EXPECT_TRUE(run.TempFile().empty()) << "the join never began";
-            EXPECT_EQ(lvtest::probeStreams(s.OutputFile).size(), 1u);
+        const std::string aside = p.dir.file("show.partial.avi");
+        std::string kept = c.earlier ? aside : s.OutputFile;
+        std::string detail = c.earlier ? "The video made so far is kept in " + aside + "; " +
+                                             s.OutputFile + " is as it was."
+                                       : "The video made so far is in " + s.OutputFile;
+        if (c.stage == AfterLastFrame)
+            detail = c.earlier ? "The video, without its soundtrack, is kept in " + aside + "; " +
+                                     s.OutputFile + " is as it was."
+                               : "The video has no soundtrack: " + s.OutputFile;
+        if (c.stage == DuringJoin) {
+            kept = run.TempFile();
+            detail = "The video without its soundtrack is kept in " + kept;
+            EXPECT_EQ(lv::FileExists(s.OutputFile), c.earlier);
         }
+        EXPECT_EQ(run.Detail().toStdString(), detail);
+        EXPECT_EQ(lvtest::probeStreams(kept).size(), 1u);
+        EXPECT_EQ(lvtest::decodeErrors(kept), "");
+        if (c.earlier) {
+            std::ifstream earlier(s.OutputFile);
+            EXPECT_EQ(std::string((std::istreambuf_iterator<char>(earlier)), {}),
+                      "an earlier video");
+        }
+        EXPECT_FALSE(lv::FileExists(s.OutputFile + ".part"));
+        EXPECT_EQ(lv::FileExists(aside), c.earlier && c.stage != DuringJoin);
     }
 }
 

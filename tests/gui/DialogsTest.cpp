@@ -255,6 +255,37 @@ private Q_SLOTS:
         QCOMPARE(int(one.list.Count()), 0);
     }
 
+    // Deleting any row of lists of 1 to 6 pictures, then the rows that follow it, keeps
+    // the table, the paths and the texts in step; a second Delete removes nothing.
+    void organiseDeleteKeepsTableAndListsInStep() {
+        for (int n = 1; n <= 6; ++n)
+            for (int first = 0; first < n; ++first) {
+                Pictures p(n);
+                lv::TReorderDlg dlg(p.list, *p.thumbs);
+                auto* lst = dlg.findChild<QTreeWidget*>("lst");
+                auto* del = dlg.findChild<QAbstractButton*>("del_btn");
+                dlg.Open(-1);
+                dlg.show();
+                for (int left = n; left > 0; --left) {
+                    const int row = std::min(first, left - 1);
+                    QTest::mouseClick(lst->viewport(), Qt::LeftButton, {},
+                                      lst->visualItemRect(lst->topLevelItem(row)).center());
+                    QCOMPARE(dlg.Selected(), row);
+                    QTest::mouseClick(del, Qt::LeftButton);
+                    QTest::mouseClick(del, Qt::LeftButton);
+                    QCOMPARE(int(p.list.Count()), left - 1);
+                    QCOMPARE(dlg.Selected(), -1);
+                    QCOMPARE(lst->topLevelItemCount(), left - 1);
+                    for (int r = 0; r < left - 1; ++r) {
+                        const auto* item = lst->topLevelItem(r);
+                        QCOMPARE(item->text(0), QString::number(r + 1));
+                        QCOMPARE(item->text(1).toStdString(), p.list.PictureTexts[r]);
+                        QCOMPARE(item->text(2).toStdString(), p.list.PicturePaths[r]);
+                    }
+                }
+            }
+    }
+
     void jumpShowsTheRangeItWouldShow() {
         lv::TJumpDlg jump;
         jump.Setup(12, 3);

@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <stdexcept>
 
 TEST(Errors, OnlyAFailedCheckAddsItsLocationToTheMessage) {
     EXPECT_EQ(lv::ErrorWithLocation(lv::Error("Empty picture list")), "Empty picture list");
-    EXPECT_EQ(lv::ErrorWithLocation(std::runtime_error("disk gone")), "disk gone");
+    // A library's exception never shows its own text.
+    const std::string internal =
+        "An internal error has occurred: the last action was not completed.";
+    EXPECT_EQ(lv::ErrorWithLocation(std::runtime_error("disk gone")), internal);
+    EXPECT_EQ(lv::ErrorWithLocation(std::out_of_range("vector::_M_range_check")), internal);
+    EXPECT_EQ(lv::ErrorWithLocation(std::bad_alloc()), "Out of memory");
     EXPECT_EQ(lv::ErrorWithLocation(
                   lv::EAssertionFailed("StreamWrite failed. Err: $8004406E", "U_MuxThd")),
               "StreamWrite failed. Err: $8004406E (U_MuxThd)");

@@ -1,11 +1,12 @@
+#include "platform/Registry.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
-#include "platform/Registry.h"
 
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 
@@ -34,4 +35,22 @@ TEST(Files, PathPartsFollowTheLastSeparatorAndDot) {
     std::ofstream(dir.file("plain")) << "x";
     EXPECT_FALSE(lv::FolderWritable(dir.file("plain"))) << "a file is no folder, even for root";
     EXPECT_FALSE(lv::FolderWritable(dir.file("missing")));
+}
+
+TEST(Files, RenameKeepingEarlierNeverReplacesAFile) {
+    lvtest::TempDir dir;
+    const std::string out = dir.file("show.avi");
+    int error = -1;
+    // Free name: taken. Then each rename goes to the next free partial name.
+    const char* expected[] = {"show.avi", "show.partial.avi", "show.partial-1.avi"};
+    for (int i = 0; i < 3; ++i) {
+        std::ofstream(dir.file("new")) << i;
+        EXPECT_EQ(lv::RenameKeepingEarlier(dir.file("new"), out, error), dir.file(expected[i]));
+        EXPECT_EQ(error, 0);
+    }
+    std::ifstream first(out);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(first)), {}), "0");
+    EXPECT_EQ(lv::PartialFileName(dir.file("noext")), dir.file("noext.partial"));
+    EXPECT_EQ(lv::RenameKeepingEarlier(dir.file("missing"), dir.file("x.avi"), error), "");
+    EXPECT_EQ(error, ENOENT);
 }
