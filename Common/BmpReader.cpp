@@ -2,6 +2,7 @@
 
 #include "Common/PictureLimits.h"
 #include "platform/Errors.h"
+#include "platform/RegularFile.h"
 
 #include <QImageReader>
 #include <QString>
@@ -30,9 +31,10 @@ constexpr std::uint64_t kRlePixelsPerByte = 255 / 2 + 1;
 } // namespace
 
 TBmpReader::TBmpReader(const std::string& fileName) : m_fileName(fileName) {
-    m_file.reset(std::fopen(fileName.c_str(), "rb"));
+    std::string why;
+    m_file.reset(OpenRegularFileStream(fileName, why));
     if (!m_file)
-        throw Error("Cannot open picture file " + fileName + ": " + std::strerror(errno));
+        throw Error("Cannot open picture file " + fileName + ": " + why);
     std::fseek(m_file.get(), 0, SEEK_END);
     const long bytes = std::ftell(m_file.get());
     std::rewind(m_file.get());

@@ -3,6 +3,7 @@
 #include "Common/Orientation.h"
 #include "Common/PictureLimits.h"
 #include "platform/Errors.h"
+#include "platform/RegularFile.h"
 
 #include <cerrno>
 #include <csetjmp>
@@ -166,9 +167,10 @@ struct TJpegReader::State {
 TJpegReader::TJpegReader(const std::string& fileName)
     : m_fileName(fileName), m_state(std::make_unique<State>()) {
     State& s = *m_state;
-    s.file = std::fopen(fileName.c_str(), "rb");
+    std::string why;
+    s.file = OpenRegularFileStream(fileName, why);
     if (!s.file)
-        throw Error("Cannot open picture file " + fileName + ": " + std::strerror(errno));
+        throw Error("Cannot open picture file " + fileName + ": " + why);
     s.cinfo.err = jpeg_std_error(&s.err.pub);
     s.err.pub.error_exit = onError;
     s.err.pub.emit_message = onMessage;

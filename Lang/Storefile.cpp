@@ -1,6 +1,7 @@
 #include "Lang/Storefile.h"
 
 #include "platform/Errors.h"
+#include "platform/RegularFile.h"
 #include "platform/RiffIO.h"
 
 #include <algorithm>
@@ -69,6 +70,8 @@ bool TStorefile::Open() {
     }
 
     m_writable = false;
+    if (!NoneOrRegularFile(Filename))
+        return false; // a pipe would block the open or the reads
     if (!ReadOnly) {
         m_file = std::fopen(Filename.c_str(), "r+b");
         m_writable = m_file != nullptr;

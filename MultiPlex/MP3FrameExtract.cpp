@@ -1,6 +1,7 @@
 #include "MultiPlex/MP3FrameExtract.h"
 
 #include "platform/Errors.h"
+#include "platform/RegularFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -17,9 +18,10 @@ std::vector<std::uint8_t> LoadFile(const std::string& fileName) {
     auto fail = [&](const char* what) {
         throw Error(std::string(what) + " \"" + fileName + "\". " + std::strerror(errno));
     };
-    int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string why;
+    int fd = OpenRegularFile(fileName, why);
     if (fd < 0)
-        fail("Cannot open file");
+        throw Error("Cannot open file \"" + fileName + "\". " + why);
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }

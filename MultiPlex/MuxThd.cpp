@@ -4,6 +4,7 @@
 #include "platform/AviFile.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/RegularFile.h"
 #include "platform/SystemError.h"
 
 #include <algorithm>
@@ -35,9 +36,10 @@ struct AviLibrary {
 class TSoundtrack {
 public:
     explicit TSoundtrack(const std::string& fileName) : m_fileName(fileName) {
-        m_fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+        std::string why;
+        m_fd = OpenRegularFile(fileName, why);
         if (m_fd < 0)
-            Fail("Cannot open file");
+            throw Error("Cannot open file \"" + fileName + "\". " + why);
     }
     ~TSoundtrack() { ::close(m_fd); }
     TSoundtrack(const TSoundtrack&) = delete;

@@ -1,4 +1,5 @@
 #include "platform/Registry.h"
+#include "platform/RegularFile.h"
 
 #include <QSettings>
 #include <QStandardPaths>
@@ -27,11 +28,16 @@ std::string SettingsFilePath() {
 }
 
 std::string ReadRegString(const std::string& keyPath, const std::string& name) {
+    // A pipe or a device in the settings' place would block: it reads as unreadable.
+    if (!NoneOrRegularFile(SettingsFilePath()))
+        return {};
     QSettings s(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
     return s.value(keyOf(keyPath, name)).toString().toStdString();
 }
 
 void WriteRegString(const std::string& keyPath, const std::string& name, const std::string& value) {
+    if (!NoneOrRegularFile(SettingsFilePath()))
+        return;
     QSettings s(QString::fromStdString(SettingsFilePath()), QSettings::IniFormat);
     s.setValue(keyOf(keyPath, name), QString::fromStdString(value));
     s.sync();

@@ -1,5 +1,6 @@
 #include "platform/RiffIO.h"
 
+#include "platform/RegularFile.h"
 #include "platform/SystemError.h"
 
 #include <algorithm>
@@ -27,9 +28,10 @@ bool TRiffFile::failWith(int error) {
 bool TRiffFile::openRead(const std::string& path) {
     close();
     m_path = path;
-    m_file = std::fopen(path.c_str(), "rb");
+    std::string why;
+    m_file = OpenRegularFileStream(path, why);
     if (!m_file) {
-        SetLastSystemError(path, errno);
+        SetLastSystemError(why + ": \"" + path + "\"");
         return false;
     }
     if (fseeko(m_file, 0, SEEK_END) != 0) {

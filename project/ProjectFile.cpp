@@ -2,6 +2,7 @@
 
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/RegularFile.h"
 #include "project/PictureFiles.h"
 
 #include <QByteArray>
@@ -72,6 +73,9 @@ bool FitsOnOneLine(const std::string& s) {
 } // namespace
 
 TProject ParseProject(std::string_view data) {
+    // Some editors start a UTF-8 file with a byte-order mark; it is no part of a path.
+    if (data.starts_with("\xEF\xBB\xBF"))
+        data.remove_prefix(3);
     TProject project;
     std::vector<std::string_view> lines = SplitLines(data);
     std::size_t i = 0;
@@ -89,15 +93,13 @@ TProject ParseProject(std::string_view data) {
 }
 
 TProject ReadProject(const std::string& fileName) {
-    TFd fd(open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    std::string why;
+    TFd fd(OpenRegularFile(fileName, why));
     if (fd.get() < 0)
-        ThrowReadError(fileName, std::strerror(errno));
+        ThrowReadError(fileName, why);
     struct stat st {};
     if (fstat(fd.get(), &st) != 0)
         ThrowReadError(fileName, std::strerror(errno));
-    // A device or a pipe could be endless.
-    if (!S_ISREG(st.st_mode))
-        ThrowReadError(fileName, "not a regular file");
     if (static_cast<std::uint64_t>(st.st_size) > kMaxProjectFileSize)
         ThrowReadError(fileName, "too large for a project file");
     std::string data;

@@ -56,8 +56,7 @@ std::string StoppedRunDetail(const std::string& keptAs, const std::string& outpu
     if (keptAs.empty())
         return {};
     if (keptAs == output)
-        return withoutSoundtrack ? "The video has no soundtrack: " + output
-                                 : "The video made so far is in " + output;
+        return withoutSoundtrack ? "The video has no soundtrack: " + output : std::string();
     return (withoutSoundtrack ? "The video, without its soundtrack, is kept in "
                               : "The video made so far is kept in ") +
            keptAs + "; " + output + " is as it was.";

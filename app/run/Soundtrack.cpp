@@ -2,10 +2,23 @@
 
 #include "Audio/AudioFile.h"
 #include "Audio/Duration.h"
+#include "platform/Errors.h"
+#include "platform/RegularFile.h"
+
+#include <unistd.h>
 
 namespace lv {
 
 std::optional<std::int64_t> SoundtrackSeconds(const std::string& file) {
+    if (!file.empty()) {
+        // Said as it is, rather than as a file no reader understands; and a pipe would block
+        // a reader for good.
+        std::string why;
+        const int fd = OpenRegularFile(file, why);
+        if (fd < 0)
+            throw Error("Cannot open soundtrack file " + file + ": " + why);
+        ::close(fd);
+    }
     TAudioFile audio;
     audio.SetFileName(file);
     if (!audio.Open())

@@ -11,8 +11,9 @@ namespace lv {
 // the duration, here in whole seconds (nearest, ties to even).
 //
 // std::nullopt when no reader takes the file (an empty path, an extension without reader):
-// the caller then keeps the soundtrack it had. A reader that refuses the file's content
-// throws its lv::Error.
+// the caller then keeps the soundtrack it had. A file that is missing or no regular file
+// throws "Cannot open soundtrack file <file>: <why>"; a reader that refuses the file's
+// content throws its lv::Error.
 std::optional<std::int64_t> SoundtrackSeconds(const std::string& file);
 
 } // namespace lv

@@ -4,6 +4,7 @@
 
 #include "MuxTestUtil.h"
 #include "platform/AviFile.h"
+#include "platform/Files.h"
 #include "support/Process.h"
 #include "support/TempDir.h"
 
@@ -385,8 +386,8 @@ TEST(MuxThd, CancelDuringTheVideoCopyStopsItAndSkipsTheAudio) {
     // Only changes a bar can show are sent: 2500 samples, at most one report per mille.
     EXPECT_LE(videoReports, 501);
     EXPECT_GE(videoReports, 400);
-    EXPECT_EQ(readSamples(mux.OutputFile, lv::streamtypeVIDEO).size(), 1250u);
-    EXPECT_EQ(readSamples(mux.OutputFile, lv::streamtypeAUDIO).size(), 0u);
+    // A join cut short never takes the output's name: the picture track is the video.
+    EXPECT_FALSE(lv::FileExists(mux.OutputFile) || lv::FileExists(mux.OutputFile + ".part"));
     EXPECT_EQ(lvtest::readAll(video), videoBefore);
 
     // Destroying a running thread cancels it and waits, though it may be waiting for this

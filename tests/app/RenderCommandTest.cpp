@@ -16,6 +16,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -88,6 +89,50 @@ TEST(RenderCommand, FailuresExitNonZeroWithTheProgramsMessage) {
         auto r = render(c.args);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.says << "\n" << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    }
+}
+
+// A pipe where a file is expected would block a read for good: each ends with a message.
+TEST(RenderCommand, PipesInPlaceOfFilesEndWithAMessage) {
+    lvtest::TempDir dir;
+    for (const char* name : {"p.lmv", "s.mp3", "settings/Lumivane.ini"}) {
+        std::filesystem::create_directories(std::filesystem::path(dir.file(name)).parent_path());
+        ASSERT_EQ(::mkfifo(dir.file(name).c_str(), 0600), 0);
+    }
+    const std::string out = dir.file("o.avi");
+    const struct {
+        std::vector<std::string> args;
+        bool fifoSettings;
+        int exitCode;
+        std::string says;
+    } cases[] = {
+        {{dir.file("p.lmv"), "-o", out}, false, 1, dir.file("p.lmv") + ": not a regular file"},
+        {{kExample, "-o", out, "-s", dir.file("s.mp3")},
+         false,
+         1,
+         "Cannot open soundtrack file " + dir.file("s.mp3") + ": not a regular file"},
+        {{kExample, "-o", out, "-c", "DIB ", "-r", "64x48", "-t", "1000", "-q"}, true, 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + (c.fifoSettings ? " with a pipe for settings" : ""));
+        QProcess p;
+        auto env = QProcessEnvironment::systemEnvironment();
+        if (c.fifoSettings)
+            env.insert("LUMIVANE_SETTINGS_DIR", QString::fromStdString(dir.file("settings")));
+        p.setProcessEnvironment(env);
+        QStringList args;
+        for (const auto& a : c.args)
+            args << QString::fromStdString(a);
+        p.start(QString::fromStdString(kRender), args);
+        if (!p.waitForFinished(30000)) {
+            p.kill();
+            p.waitForFinished();
+            ADD_FAILURE() << "still running after 30 s";
+            continue;
+        }
+        const std::string err = p.readAllStandardError().toStdString();
+        EXPECT_EQ(p.exitCode(), c.exitCode) << err;
+        EXPECT_NE(err.find(c.says), std::string::npos) << err;
     }
 }
 

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <csignal>
@@ -480,6 +481,12 @@ TEST(SlideshowRun, AFailedRunTellsWhichCheckFailed) {
     EXPECT_EQ(run.Location().toStdString(), "");
     EXPECT_EQ(lv::FileSize(s.OutputFile), 16);
     EXPECT_FALSE(lv::FileExists(s.OutputFile + ".part"));
+
+    // Nor is a pipe put in a picture's place, which would block the run for good.
+    ASSERT_EQ(::mkfifo(p.dir.file("b.bmp").c_str(), 0600), 0);
+    EXPECT_EQ(runToEnd(run, s), lv::TRunOutcome::Failed);
+    EXPECT_EQ(run.Detail().toStdString(),
+              "Cannot open picture file " + p.dir.file("b.bmp") + ": not a regular file");
 }
 
 // A stopped run never replaces an earlier video of the output's name: what it made goes
@@ -523,7 +530,7 @@ TEST(SlideshowRun, ACancelNeverReplacesAnEarlierVideoAndSaysWhereEachIs) {
         std::string kept = c.earlier ? aside : s.OutputFile;
         std::string detail = c.earlier ? "The video made so far is kept in " + aside + "; " +
                                              s.OutputFile + " is as it was."
-                                       : "The video made so far is in " + s.OutputFile;
+                                       : "";
         if (c.stage == AfterLastFrame)
             detail = c.earlier ? "The video, without its soundtrack, is kept in " + aside + "; " +
                                      s.OutputFile + " is as it was."

@@ -142,6 +142,11 @@ TEST(ProjectFile, HeaderKeysCaseOrderAndEnd) {
     EXPECT_EQ(raw.Sound, " /a=b.mp3 ");
     EXPECT_EQ(raw.Output, "");
     EXPECT_TRUE(raw.Entries.empty());
+
+    // A leading byte-order mark is skipped; anywhere else it is data.
+    lv::TProject bom = lv::ParseProject("\xEF\xBB\xBF;Sound=/s.mp3\r\n\xEF\xBB\xBF/p/a.jpg");
+    EXPECT_EQ(bom.Sound, "/s.mp3");
+    EXPECT_EQ(bom.Entries, std::vector<std::string>{"\xEF\xBB\xBF/p/a.jpg"});
 }
 
 TEST(ProjectFile, EveryLineEndIsAccepted) {
