@@ -66,8 +66,13 @@ bool FolderWritable(const std::string& folder) {
 std::string ResolvePath(const std::string& folder, const std::string& path) {
     if (path.empty() || folder.empty() || fs::u8path(path).is_absolute())
         return path;
-    // Not normalised: "link/.." is not always the folder "link" stands in.
-    return (fs::u8path(folder) / fs::u8path(path)).string();
+    const fs::path joined = fs::u8path(folder) / fs::u8path(path);
+    // Normalised only where that names the same folder: "link/.." is not always the folder
+    // "link" stands in.
+    const fs::path normal = joined.lexically_normal();
+    if (normal != joined && SameFile(joined.parent_path().string(), normal.parent_path().string()))
+        return normal.string();
+    return joined.string();
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

@@ -23,7 +23,8 @@ std::string UserDataFolder();
 // True when a file can be created in the folder.
 bool FolderWritable(const std::string& folder);
 // A path as a project or the command line means it: an absolute or empty path as it stands,
-// a relative one taken against `folder` (an empty folder leaves it relative).
+// a relative one taken against `folder` (an empty folder leaves it relative), without "." and
+// ".." where dropping them names the same folder.
 std::string ResolvePath(const std::string& folder, const std::string& path);
 // Whether two paths name the same existing file, through links and other spellings.
 bool SameFile(const std::string& a, const std::string& b);

@@ -32,28 +32,28 @@ TPictureCheck CheckPictureFile(const std::string& path) {
 }
 
 bool AddPictureFile(TPictureList& pictures, const std::string& entry, TKLog* log,
-                    const std::string& baseFolder) {
+                    const std::string& baseFolder, std::vector<std::string>* skipped) {
     TPictureEntry e = SplitPictureEntry(entry);
     // An empty path stays empty so that it is reported as the empty entry it is.
     e.Path = ResolvePath(baseFolder, e.Path);
-    switch (CheckPictureFile(e.Path)) {
-    case TPictureCheck::NotFound:
+    const TPictureCheck check = CheckPictureFile(e.Path);
+    if (check != TPictureCheck::Ok) {
         if (log)
-            log->Write("File not found : " + e.Path, llError);
+            log->Write(
+                (check == TPictureCheck::NotFound ? "File not found : " : "File not supported : ") +
+                    e.Path,
+                llError);
+        if (skipped)
+            skipped->push_back(e.Path);
         return false;
-    case TPictureCheck::NotSupported:
-        if (log)
-            log->Write("File not supported : " + e.Path, llError);
-        return false;
-    case TPictureCheck::Ok:
-        break;
     }
     pictures.Add(e.Path, e.Text);
     return true;
 }
 
 std::size_t AddPictureFiles(TPictureList& pictures, const std::vector<std::string>& entries,
-                            TKLog* log, const std::string& baseFolder) {
+                            TKLog* log, const std::string& baseFolder,
+                            std::vector<std::string>* skipped) {
     auto logInfo = [log](const std::string& message) {
         if (log)
             log->Write(message, llInfo);
@@ -62,9 +62,22 @@ std::size_t AddPictureFiles(TPictureList& pictures, const std::vector<std::strin
     logInfo(std::to_string(entries.size()) + " files to be added");
     std::size_t added = 0;
     for (const auto& entry : entries)
-        added += AddPictureFile(pictures, entry, log, baseFolder) ? 1 : 0;
+        added += AddPictureFile(pictures, entry, log, baseFolder, skipped) ? 1 : 0;
     logInfo("Files count : " + std::to_string(pictures.Count()));
     return added;
+}
+
+std::string SkippedPicturesMessage(const std::vector<std::string>& skipped,
+                                   const std::string& logFile) {
+    constexpr std::size_t kNamed = 3;
+    std::string names;
+    for (std::size_t i = 0; i < std::min(skipped.size(), kNamed); ++i)
+        names +=
+            (i ? ", " : "") + (skipped[i].empty() ? std::string("(an empty line)") : skipped[i]);
+    if (skipped.size() > kNamed)
+        names += " and " + std::to_string(skipped.size() - kNamed) + " more";
+    return "Skipped " + std::to_string(skipped.size()) +
+           " picture(s) that are missing or not BMP/JPEG: " + names + "; see " + logFile;
 }
 
 } // namespace lv

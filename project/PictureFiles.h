@@ -32,13 +32,21 @@ TPictureCheck CheckPictureFile(const std::string& path);
 
 // Checks one entry and appends it to the list; a relative path is first taken against
 // `baseFolder` (with trailing separator) when that is not empty. Logs "File not found : " or
-// "File not supported : " with the path when the entry is dropped. Returns true when added.
+// "File not supported : " with the path when the entry is dropped, and appends the path to
+// `skipped` when given. Returns true when added.
 bool AddPictureFile(TPictureList& pictures, const std::string& entry, TKLog* log,
-                    const std::string& baseFolder = {});
+                    const std::string& baseFolder = {},
+                    std::vector<std::string>* skipped = nullptr);
 
 // Adds the entries in order, logging "Files count : %d" before and after and "%d files to be
-// added". Returns how many were added. `log` may be null.
+// added". Returns how many were added. `log` and `skipped` may be null.
 std::size_t AddPictureFiles(TPictureList& pictures, const std::vector<std::string>& entries,
-                            TKLog* log, const std::string& baseFolder = {});
+                            TKLog* log, const std::string& baseFolder = {},
+                            std::vector<std::string>* skipped = nullptr);
+
+// "Skipped 2 picture(s) that are missing or not BMP/JPEG: /p/a.gif, /p/b.jpg; see <log>",
+// naming the first three and counting the rest.
+std::string SkippedPicturesMessage(const std::vector<std::string>& skipped,
+                                   const std::string& logFile);
 
 } // namespace lv

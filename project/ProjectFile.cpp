@@ -124,7 +124,7 @@ TProject ReadProject(const std::string& fileName) {
 TProject LoadProject(const std::string& fileName, TPictureList& pictures, TKLog* log) {
     TProject project = ReadProject(fileName);
     pictures.Clear();
-    AddPictureFiles(pictures, project.Entries, log, project.Folder);
+    AddPictureFiles(pictures, project.Entries, log, project.Folder, &project.Skipped);
     return project;
 }
 

@@ -29,6 +29,7 @@ struct TProject {
     std::optional<std::string> Output; // absent without a ";Output=" line
     std::vector<std::string> Entries;  // picture entries as read: a path, or path TAB text
     std::string Folder;                // absolute folder of the project file, trailing '/'
+    std::vector<std::string> Skipped;  // after LoadProject: the pictures it could not use
 };
 
 // Projects above this size are refused rather than read: no real one comes near it, and a

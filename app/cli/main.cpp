@@ -14,6 +14,7 @@
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/StandardStreams.h"
+#include "project/PictureFiles.h"
 #include "project/ProjectFile.h"
 
 #include <QGuiApplication>
@@ -127,9 +128,8 @@ int render(const lv::TCliOptions& o, QGuiApplication& app) {
 
     lv::TPictureList pictures;
     const lv::TProject project = lv::LoadProject(o.project, pictures, log.get());
-    if (pictures.Count() < project.Entries.size())
-        say("Skipped " + std::to_string(project.Entries.size() - pictures.Count()) +
-            " picture(s) that are missing or not BMP/JPEG; see " + log->FileName());
+    if (!project.Skipped.empty())
+        say(lv::SkippedPicturesMessage(project.Skipped, log->FileName()));
 
     lv::TRunSettings s = settingsFor(o, project, pictures.Count());
 

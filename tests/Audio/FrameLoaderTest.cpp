@@ -50,6 +50,11 @@ TEST(FrameLoader, LeadingId3v2TagAndZeroPaddingAreSkipped) {
     Bytes wide = concat({id3v2Tag({0, 0, 2, 1}, 257, body), repeat(kFrame, 2)});
     EXPECT_EQ(scan(path, wide), (std::vector<std::uint32_t>{267, 684}));
 
+    // A size past the end of the file cannot be true: the frames after the tag's header
+    // are found by the search (here 0x0C 00 00 00, 200 MB, in front of 3 frames).
+    Bytes liar = concat({id3v2Tag({0x60, 0, 0, 0}, 20, Bytes(20, 0x20)), repeat(kFrame, 3)});
+    EXPECT_EQ(scan(path, liar), (std::vector<std::uint32_t>{30, 447, 864}));
+
     // A tag that ends in padding running to the end of the file leaves no frame.
     writeFile(path, concat({id3v2Tag({0, 0, 1, 0}, 128, body), Bytes(500, 0)}));
     EXPECT_THROW(lv::TFrameLoader{path}, lv::Error);

@@ -51,6 +51,15 @@ TEST(RunHelpers, RelativePathsAreTakenAgainstTheirFolder) {
     EXPECT_EQ(lv::ResolvePath("/home/u/show/", "/abs/b.bmp"), "/abs/b.bmp");
     EXPECT_EQ(lv::ResolvePath("/home/u/show/", ""), "");
     EXPECT_EQ(lv::ResolvePath("", "a.jpg"), "a.jpg");
+
+    // ".." goes where that names the same folder; through a link it stays.
+    lvtest::TempDir dir;
+    std::filesystem::create_directories(dir.path() / "deep/er");
+    std::filesystem::create_directory_symlink(dir.path() / "deep/er", dir.path() / "link");
+    const std::string base = dir.path().string() + "/show/";
+    std::filesystem::create_directory(base);
+    EXPECT_EQ(lv::ResolvePath(base, "../deep/./a.jpg"), dir.file("deep/a.jpg"));
+    EXPECT_EQ(lv::ResolvePath(base, "../link/../a.jpg"), base + "../link/../a.jpg");
 }
 
 TEST(SlideshowRun, AnOutputNamingOneOfItsInputsIsRefusedBeforeAnythingIsWritten) {

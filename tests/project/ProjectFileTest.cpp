@@ -1,6 +1,7 @@
 #include "project/ProjectFile.h"
 #include "log/KLog.h"
 #include "platform/Errors.h"
+#include "project/PictureFiles.h"
 
 #include "support/TempDir.h"
 
@@ -196,8 +197,17 @@ TEST(ProjectFile, LoadResolvesRelativePathsAndLogsDroppedPictures) {
     lv::TProject project = lv::LoadProject(projectName, list, &log);
     std::string show = dir.file("show") + "/";
     EXPECT_EQ(list.PicturePaths.Items(),
-              (std::vector<std::string>{show + "pics/a.jpg", show + "../other/b.bmp",
+              (std::vector<std::string>{show + "pics/a.jpg", dir.file("other/b.bmp"),
                                         dir.file("abs.jpeg"), show + "pics/a.jpg"}));
+    EXPECT_EQ(project.Skipped,
+              (std::vector<std::string>{show + "pics/c.gif", show + "pics/missing.jpg", ""}));
+    EXPECT_EQ(lv::SkippedPicturesMessage(project.Skipped, "/l.log"),
+              "Skipped 3 picture(s) that are missing or not BMP/JPEG: " + show + "pics/c.gif, " +
+                  show + "pics/missing.jpg, (an empty line); see /l.log");
+    project.Skipped.push_back("/x.png");
+    EXPECT_EQ(lv::SkippedPicturesMessage(project.Skipped, "/l.log"),
+              "Skipped 4 picture(s) that are missing or not BMP/JPEG: " + show + "pics/c.gif, " +
+                  show + "pics/missing.jpg, (an empty line) and 1 more; see /l.log");
     EXPECT_EQ(list.PictureTexts.Items(),
               (std::vector<std::string>{"a.jpg", "Relative text", "abs.jpeg", "a.jpg"}));
     // Sound and output are handed back as written; the caller decides what to do with them.
