@@ -33,10 +33,18 @@ struct ErrorManager {
     std::longjmp(err->jump, 1);
 }
 
+struct FileSource;
+bool sourceAtEnd(j_common_ptr cinfo);
+
 // Warnings are not printed. A truncated file is an error: libjpeg would pad it with grey.
+// The file's end is no error by itself: a file that lacks only its end marker holds every
+// pixel. Data missing after it shows as the decoder's complaint (a marker hit where data was
+// needed, a lost restart marker).
 void onMessage(j_common_ptr cinfo, int level) {
-    if (level == -1 && cinfo->err->msg_code == JWRN_JPEG_EOF)
+    if (level == -1 && sourceAtEnd(cinfo)) {
+        cinfo->err->msg_code = JWRN_JPEG_EOF;
         onError(cinfo);
+    }
 }
 
 bool isCmyk(const jpeg_decompress_struct& cinfo) {
@@ -57,10 +65,17 @@ struct FileSource {
     jpeg_source_mgr pub{};
     std::FILE* file = nullptr;
     bool started = false;
+    bool atEnd = false; // the file ended; end markers are made up from here
     JOCTET buffer[64 * 1024];
 };
 // libjpeg hands back the jpeg_source_mgr: it must be the first member of a plain struct.
 static_assert(std::is_standard_layout_v<FileSource>);
+
+bool sourceAtEnd(j_common_ptr cinfo) {
+    const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    return !cinfo->is_decompressor || !d->src ? false
+                                               : reinterpret_cast<FileSource*>(d->src)->atEnd;
+}
 
 void initSource(j_decompress_ptr) {}
 void termSource(j_decompress_ptr) {}
@@ -72,7 +87,7 @@ boolean fillBuffer(j_decompress_ptr cinfo) {
         ERREXIT(cinfo, JERR_INPUT_EMPTY);
     src->started = true;
     if (got == 0) {
-        WARNMS(cinfo, JWRN_JPEG_EOF); // an error for us
+        src->atEnd = true;
         src->buffer[0] = 0xFF;
         src->buffer[1] = JPEG_EOI;
         got = 2;
@@ -144,6 +159,12 @@ struct TJpegReader::State {
         cinfo.scale_num = 1;
         cinfo.scale_denom = unsigned(denom);
         jpeg_start_decompress(&cinfo);
+        // A file of several scans is read whole here; one cut at a scan's end leaves no
+        // complaint of the decoder, so its end must not come before the end marker.
+        if (jpeg_has_multiple_scans(&cinfo) && source.atEnd) {
+            cinfo.err->msg_code = JWRN_JPEG_EOF;
+            onError(reinterpret_cast<j_common_ptr>(&cinfo));
+        }
         return true;
     }
 

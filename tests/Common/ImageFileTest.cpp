@@ -179,6 +179,11 @@ TEST(ImageFile, DecoderFollowsTheExtensionAndErrorsNameTheFile) {
         std::ifstream in(dir.file("good.JPG"), std::ios::binary);
         std::string bytes((std::istreambuf_iterator<char>(in)), {});
         std::ofstream(dir.file("cut.jpg"), std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+        std::ofstream(dir.file("cut2.jpg"), std::ios::binary)
+            << bytes.substr(0, bytes.size() * 9 / 10);
+        // Without only its end marker every pixel is there, as other decoders show.
+        std::ofstream(dir.file("noend.jpg"), std::ios::binary)
+            << bytes.substr(0, bytes.size() - 2);
         std::ofstream(dir.file("empty.jpg"), std::ios::binary);
         // Segments skipped past the reader's buffer (colour profiles): the same picture; one
         // that runs past the end of the file: an error. Their bytes read as end markers.
@@ -192,9 +197,11 @@ TEST(ImageFile, DecoderFollowsTheExtensionAndErrorsNameTheFile) {
         std::ofstream(dir.file("overlong.jpg"), std::ios::binary)
             << bytes.substr(0, 2) + app2.substr(0, 1000);
     }
-    EXPECT_EQ(TImageFile(dir.file("profiles.jpg")).Raster(),
-              TImageFile(dir.file("good.JPG")).Raster());
+    for (const char* same : {"profiles.jpg", "noend.jpg"})
+        EXPECT_EQ(TImageFile(dir.file(same)).Raster(), TImageFile(dir.file("good.JPG")).Raster())
+            << same;
     for (const char* name : {"bitmap.jpg", "jpeg.bmp", "picture.png", "missing.jpg", "cut.jpg",
+                             "cut2.jpg",
                              "empty.jpg", "overlong.jpg"}) {
         SCOPED_TRACE(name);
         try {
