@@ -2,6 +2,8 @@
 
 #include "platform/Errors.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
@@ -23,7 +25,18 @@ constexpr int kScaleThreads = 2;
 // after the first scaling a whole (small) picture.
 constexpr std::int64_t kMaxStep = 32;
 
-SwsContext* newContext(int srcWidth, int srcHeight, int w, int h) {
+// Each thread of libswscale keeps the source rows its vertical filter spans, converted, at the
+// source's width: about 8 bytes a pixel for 4 x the vertical ratio + 1 rows. For a very wide
+// picture (a panorama) that would be most of a run's memory, so its first step runs on one
+// thread and reduces mostly across: with the vertical ratio at which those rows and the
+// step's output cost least together.
+constexpr double kRingBudget = 32 << 20;
+
+double ringBytes(int srcWidth, double verticalRatio, int threads) {
+    return 8.0 * threads * srcWidth * (4 * verticalRatio + 1);
+}
+
+SwsContext* newContext(int srcWidth, int srcHeight, int w, int h, int threads = kScaleThreads) {
     SwsContext* c = sws_alloc_context();
     if (!c)
         throw Error("Cannot create the picture scaler");
@@ -38,7 +51,7 @@ SwsContext* newContext(int srcWidth, int srcHeight, int w, int h) {
     // Mitchell-Netravali: the bicubic family with B = C = 1/3.
     av_opt_set_double(c, "param0", 1.0 / 3.0, 0);
     av_opt_set_double(c, "param1", 1.0 / 3.0, 0);
-    av_opt_set_int(c, "threads", kScaleThreads, 0);
+    av_opt_set_int(c, "threads", threads, 0);
     if (sws_init_context(c, nullptr, nullptr) < 0) {
         sws_freeContext(c);
         throw Error("Cannot scale a picture of " + std::to_string(srcWidth) + "x" +
@@ -67,10 +80,23 @@ void TStripScaler::SwsDeleter::operator()(SwsContext* c) const {
 TStripScaler::TStripScaler(int srcWidth, int srcHeight, QImage& dest, int x, int y, int w, int h)
     : m_dest(dest), m_x(x), m_y(y), m_srcHeight(srcHeight) {
     int cw = srcWidth, ch = srcHeight;
-    while (cw > kMaxStep * w || ch > kMaxStep * h) {
+    const auto wide = [&] {
+        return m_steps.empty() && ringBytes(cw, std::min(double(kMaxStep), double(ch) / h),
+                                            kScaleThreads) > kRingBudget;
+    };
+    while (cw > kMaxStep * w || ch > kMaxStep * h || wide()) {
         const int nw = cw > kMaxStep * w ? int((cw + kMaxStep - 1) / kMaxStep) : w;
-        const int nh = ch > kMaxStep * h ? int((ch + kMaxStep - 1) / kMaxStep) : h;
-        Step step{std::unique_ptr<SwsContext, SwsDeleter>(newContext(cw, ch, nw, nh)),
+        int threads = kScaleThreads;
+        double ratio = kMaxStep;
+        if (wide()) {
+            threads = 1;
+            ratio = std::clamp(std::sqrt(double(nw) * ch / (8.0 * cw)), 1.0,
+                               std::min(double(kMaxStep), double(ch) / h));
+        }
+        const int nh = threads == 1        ? std::max(h, int(std::ceil(ch / ratio)))
+                       : ch > kMaxStep * h ? int((ch + kMaxStep - 1) / kMaxStep)
+                                           : h;
+        Step step{std::unique_ptr<SwsContext, SwsDeleter>(newContext(cw, ch, nw, nh, threads)),
                   QImage(nw, nh, QImage::Format_ARGB32)};
         if (step.out.isNull())
             throw Error("Cannot scale a picture of " + std::to_string(srcWidth) + "x" +
