@@ -1,5 +1,7 @@
 #include "app/cli/CommandLine.h"
 
+#include "app/run/RunSettings.h"
+
 #include <charconv>
 #include <functional>
 #include <map>
@@ -31,16 +33,20 @@ std::string checkResolution(const std::string& value) {
 } // namespace
 
 std::string UsageText() {
-    return R"(usage: lumivane-render PROJECT.lmv [options]
+    std::string sizes;
+    for (const std::string& item : ResolutionItems())
+        sizes += (sizes.empty() ? "" : ", ") + item;
+    std::string text = R"(usage: lumivane-render PROJECT.lmv [options]
        lumivane-render --list-codecs
        lumivane-render --duration SOUNDFILE
 
 Renders a project's pictures to an AVI video, as the window's "Go !" does.
 
   -o, --output FILE        the video to write (default: the project's output)
-  -c, --codec FOURCC       compressor, see --list-codecs (default: the last one used, or xvid)
-  -r, --resolution WxH     frame size (default 640x480; the window offers 320x240,
-                           640x480 and 720x576)
+  -c, --codec FOURCC       compressor, see --list-codecs (default: the last one used,
+                           or xvid)
+  -r, --resolution WxH     frame size, any WIDTHxHEIGHT (default 640x480); the window
+                           offers @SIZES@
   -f, --fps N              frames per second, 1..60 (default 15, or 25 with --dynamic)
   -t, --time MS            time per picture in milliseconds, 100..60000 (default 3000)
       --dynamic            slow pan over each picture (default off)
@@ -54,9 +60,29 @@ Renders a project's pictures to an AVI video, as the window's "Go !" does.
       --list-codecs        list the installed compressors and exit
       --duration FILE      print a sound file's duration (m:ss or h:mm:ss) and exit
   -h, --help               this text
+  --                       what follows is the project, even if it starts with '-'
 
-Ctrl-C cancels: the video written so far is closed and the command exits with 130.
+Ctrl-C cancels: the video written so far is closed and the command exits with 130. It never
+replaces an earlier video of the output's name: that one stays as it was, and the video
+made so far goes beside it as NAME.partial.avi.
 )";
+    // Wrapped where a line would pass 88 characters, as the rest of the text is.
+    std::string list;
+    std::size_t column = 34;
+    for (std::size_t start = 0; start < sizes.size();) {
+        std::size_t end = sizes.find(", ", start);
+        end = end == std::string::npos ? sizes.size() : end + 2;
+        const std::string item = sizes.substr(start, end - start);
+        if (column + item.size() > 88) {
+            list += "\n" + std::string(27, ' ');
+            column = 27;
+        }
+        list += item;
+        column += item.size();
+        start = end;
+    }
+    text.replace(text.find("@SIZES@"), 7, list);
+    return text;
 }
 
 TCliOptions ParseCommandLine(const std::vector<std::string>& args) {
@@ -102,6 +128,10 @@ TCliOptions ParseCommandLine(const std::vector<std::string>& args) {
 
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
+        if (arg == "--") {
+            positional.insert(positional.end(), args.begin() + std::ptrdiff_t(i) + 1, args.end());
+            break;
+        }
         if (arg.size() < 2 || arg[0] != '-') {
             positional.push_back(arg);
             continue;

@@ -1,5 +1,6 @@
 #include "app/cli/CommandLine.h"
 #include "app/cli/ProgressPrinter.h"
+#include "app/run/RunSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +32,17 @@ TEST(CommandLine, OptionsTakeTheirValuesInEitherSpelling) {
     EXPECT_EQ(d.action, TCliOptions::Action::Duration);
     EXPECT_EQ(d.audioFile, "a.ogg");
     EXPECT_EQ(ParseCommandLine({"x.lmv", "--no-sound"}).soundtrack, "");
+    // After "--" a name that starts with '-' is the project.
+    EXPECT_EQ(ParseCommandLine({"-q", "--", "-odd.lmv"}).project, "-odd.lmv");
+
+    // The help lists every size the window offers, on lines of at most 88 characters.
+    const std::string help = lv::UsageText();
+    for (const std::string& size : lv::ResolutionItems())
+        EXPECT_NE(help.find(size), std::string::npos) << size;
+    for (std::size_t start = 0, end; start < help.size(); start = end + 1) {
+        end = help.find('\n', start);
+        EXPECT_LE(end - start, 88u) << help.substr(start, end - start);
+    }
 }
 
 TEST(CommandLine, BadOrOutOfRangeOptionsAreUsageErrorsThatSayWhy) {
