@@ -62,9 +62,9 @@ Renders a project's pictures to an AVI video, as the window's "Go !" does.
   -h, --help               this text
   --                       what follows is the project, even if it starts with '-'
 
-Ctrl-C cancels: the video written so far is closed and the command exits with 130. It never
-replaces an earlier video of the output's name: that one stays as it was, and the video
-made so far goes beside it as NAME.partial.avi.
+Ctrl-C cancels: the video written so far is closed and the command exits with 130.
+A cancelled run never replaces an earlier video of the output's name: that one stays as
+it was, and the video made so far goes beside it as NAME.partial.avi.
 )";
     // Wrapped where a line would pass 88 characters, as the rest of the text is.
     std::string list;
