@@ -97,10 +97,12 @@ TMainDlg::TMainDlg(std::unique_ptr<TDialogs> dialogs, QWidget* parent)
         m_slots[std::size_t(k)] = slot;
     }
     ui->dlcodecs_lbl->installEventFilter(this);
-    // The preview comes and goes without the layout moving around it.
-    QSizePolicy keep = ui->img->sizePolicy();
-    keep.setRetainSizeWhenHidden(true);
-    ui->img->setSizePolicy(keep);
+    // The preview and the picture counter come and go without the layout moving around them.
+    for (QWidget* w : {static_cast<QWidget*>(ui->img), static_cast<QWidget*>(ui->thumbstats_lbl)}) {
+        QSizePolicy keep = w->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(keep);
+    }
     ui->img->hide();
 
     ui->settings_btn->setIcon(SettingsIcon());
@@ -285,6 +287,10 @@ void TMainDlg::StartUp() {
         if (phase == TRunPhase::Audio)
             ui->img->hide();
     });
+    connect(m_run.get(), &TSlideshowRun::VisualOptionsCleared, this, [this] {
+        for (QCheckBox* box : {ui->dynamics_chk, ui->xfade_chk, ui->osd_chk})
+            box->setChecked(false);
+    });
     connect(m_run.get(), &TSlideshowRun::Notice, this, &TMainDlg::message);
     connect(m_run.get(), &TSlideshowRun::Finished, this, &TMainDlg::runFinished);
 
@@ -334,7 +340,7 @@ void TMainDlg::EnableControls(bool on) {
     for (QAction* a :
          {ui->Load1, ui->Save1, ui->Add1, ui->reset1, ui->Organize1, ui->Select1, ui->Remove1})
         a->setEnabled(on);
-    ui->matchaudio_btn->setEnabled(on && matchAudioAllowed());
+    updateMatchAudio();
     ui->cancel_btn->setEnabled(!on);
 }
 
@@ -358,20 +364,21 @@ void TMainDlg::SetSoundtrackFile(const std::string& path) {
     ui->sound_txt->setText(q(path));
     m_soundtrackDuration = *seconds;
     ui->audioduration_lbl->setText(q(FormatDuration(*seconds)));
-    ui->matchaudio_btn->setEnabled(matchAudioAllowed());
+    updateMatchAudio();
 }
 
-// Without a soundtrack "Match audio" would only set the shortest time per picture, and in
-// single-frame mode there is no time per picture to set.
-bool TMainDlg::matchAudioAllowed() const {
-    return m_soundtrackDuration > 0 && ui->time_txt->isEnabled();
+// The one place that enables "Match audio": time_txt is disabled in single-frame mode and
+// during a run.
+void TMainDlg::updateMatchAudio() {
+    ui->matchaudio_btn->setEnabled(
+        MatchAudioAllowed(m_soundtrackDuration, ui->time_txt->isEnabled()));
 }
 
 void TMainDlg::resetaudio_btnClick() {
     ui->sound_txt->clear();
     ui->audioduration_lbl->clear();
     m_soundtrackDuration = 0;
-    ui->matchaudio_btn->setEnabled(false);
+    updateMatchAudio();
 }
 
 void TMainDlg::out_btnClick() {
@@ -523,8 +530,9 @@ void TMainDlg::exp_btnClick() {
         return;
     const bool single = dialog.SingleFrame();
     for (QWidget* w : std::initializer_list<QWidget*>{ui->dynamics_chk, ui->xfade_chk, ui->osd_chk,
-                                                      ui->time_txt, ui->matchaudio_btn})
+                                                      ui->time_txt})
         w->setEnabled(!single);
+    updateMatchAudio();
 }
 
 void TMainDlg::codecconfig_btnClick() {

@@ -133,7 +133,7 @@ private:
     void warmThumbs();
     void updatePictureCount();
     void organize(int preselected);
-    bool matchAudioAllowed() const;
+    void updateMatchAudio();
     void fitWindow();
 
     std::unique_ptr<Ui::MainDlg> ui;

@@ -101,9 +101,12 @@ void TSlideshowRun::Start(TRunSettings& s) {
         throw Error("Invalid frame rate");
     checkOutputIsNoInput(s, m_pictures);
 
-    if (ApplyVisualOptionsRule(s))
+    if (ApplyVisualOptionsRule(s)) {
+        // The options are shown off before the message tells why.
+        Q_EMIT VisualOptionsCleared();
         Q_EMIT Notice(
             QStringLiteral("Visual options disabled due to incompatible temporal settings"));
+    }
     const bool dynamic = s.DynamicPictures && !s.SingleFrame;
     const bool fade = s.CrossFade && !s.SingleFrame;
     const bool osd = s.TextOverlay && !s.SingleFrame;
@@ -271,6 +274,8 @@ void TSlideshowRun::MuxThreadDone() {
     std::error_code ec;
     std::filesystem::remove(std::filesystem::u8path(m_tempFile), ec);
     Q_EMIT MuxProgress(0, 0, {});
+    // After a join the done step comes with the status already cleared.
+    Q_EMIT StatusChanged(QString());
     finish(TRunOutcome::Done, {},
            m_mux->AudioFrames() == 0
                ? q("The video has no sound: no MPEG audio frame was found in " +

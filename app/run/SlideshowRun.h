@@ -86,6 +86,8 @@ Q_SIGNALS:
     void PhaseChanged(lv::TRunPhase phase);
     // A message for the user that does not end the run.
     void Notice(const QString& message);
+    // Start has switched the three visual options off (see ApplyVisualOptionsRule).
+    void VisualOptionsCleared();
     void Finished(lv::TRunOutcome outcome);
 
 private:

@@ -28,4 +28,8 @@ std::optional<std::int64_t> SoundtrackSeconds(const std::string& file) {
     return seconds;
 }
 
+bool MatchAudioAllowed(std::int64_t soundtrackSeconds, bool timePerPictureEditable) {
+    return soundtrackSeconds > 0 && timePerPictureEditable;
+}
+
 } // namespace lv

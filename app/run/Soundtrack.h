@@ -16,4 +16,8 @@ namespace lv {
 // content throws its lv::Error.
 std::optional<std::int64_t> SoundtrackSeconds(const std::string& file);
 
+// Whether "Match audio" can be used: a soundtrack of some length, and a time per picture that
+// can be set (not in single-frame mode, not while a run is under way).
+bool MatchAudioAllowed(std::int64_t soundtrackSeconds, bool timePerPictureEditable);
+
 } // namespace lv

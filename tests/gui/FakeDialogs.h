@@ -23,7 +23,12 @@ public:
     std::function<int(QDialog&)> exec = [](QDialog&) { return int(QDialog::Rejected); };
     QList<QUrl> urls;
 
-    void Message(QWidget*, const QString& text) override { messages << text; }
+    std::function<void(const QString&)> onMessage; // sees the window as the box opens
+    void Message(QWidget*, const QString& text) override {
+        messages << text;
+        if (onMessage)
+            onMessage(text);
+    }
     void Error(QWidget*, const QString& text) override { errors << text; }
     QStringList boxes; // "Caption: text"
     int boxAnswer = lv::kBoxNo;

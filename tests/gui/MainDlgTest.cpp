@@ -17,6 +17,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
@@ -324,6 +325,24 @@ private Q_SLOTS:
         QVERIFY(w.get<QLabel>("audioduration_lbl")->text().isEmpty());
         QVERIFY(!w.get("matchaudio_btn")->isEnabled());
         QCOMPARE(w.dlg->SoundtrackDuration(), 0);
+
+        // Without a soundtrack nothing enables it: neither leaving single-frame mode nor a
+        // project whose soundtrack is refused.
+        w.singleFrameMode();
+        w.dialogs->exec = [](QDialog& d) {
+            if (auto* single = d.findChild<QCheckBox*>("sng_chk"))
+                single->setChecked(false);
+            return int(d.objectName() == "ExpertDlg" ? QDialog::Accepted : QDialog::Rejected);
+        };
+        w.click("exp_btn");
+        QVERIFY(w.get("time_txt")->isEnabled());
+        QVERIFY(!w.get("matchaudio_btn")->isEnabled());
+        std::ofstream(w.dir.file("noise.mp3"), std::ios::binary) << std::string(20000, 'Z');
+        std::ofstream(w.dir.file("p.lmv")) << ";Sound=" << w.dir.file("noise.mp3") << "\n"
+                                           << picture << "\n";
+        w.dlg->LoadProjectFile(w.dir.file("p.lmv"));
+        QCOMPARE(w.dialogs->errors.size(), 1);
+        QVERIFY(!w.get("matchaudio_btn")->isEnabled());
     }
 
     void picturesComeInFolderOrderAndTheStripFollows() {
@@ -385,10 +404,18 @@ private Q_SLOTS:
         w.click("jump_btn");
         QCOMPARE(w.get<QLabel>("thumbstats_lbl")->text(), QString("2 - 6 / 9"));
 
+        // The hidden counter keeps its place: nothing below it moves.
+        const auto soundAt = [&] {
+            w.dlg->layout()->activate();
+            QCoreApplication::processEvents();
+            return w.get("sound_grp")->mapTo(w.dlg.get(), QPoint(0, 0));
+        };
+        const QPoint before = soundAt();
         w.click("imgreset_btn");
         QCOMPARE(w.countPanel(), QString("0 pictures"));
         QVERIFY(!w.get("thumbstats_lbl")->isVisible());
         QVERIFY(!slots[0]->isVisible());
+        QCOMPARE(soundAt(), before);
     }
 
     void projectsSaveAndLoadThroughTheWindow() {
@@ -492,6 +519,13 @@ private Q_SLOTS:
         w.dialogs->saveAnswers << QString::fromStdString(w.dir.file("show.avi"));
         w.click("out_btn");
         w.get<QSpinBox>("time_txt")->setValue(2000); // 15 fps x 2000 ms: just enough
+        // The done step comes after the status and the progress label are cleared.
+        QString seenAtDone = "not shown";
+        w.dialogs->exec = [&](QDialog& d) {
+            if (d.objectName() == "ProcessSuccessDlg")
+                seenAtDone = w.statusPanel() + w.get<QLabel>("prog_lbl")->text();
+            return int(QDialog::Rejected);
+        };
         w.click("go_btn");
         QVERIFY(!w.get("go_btn")->isEnabled());
         QVERIFY(w.get("cancel_btn")->isEnabled());
@@ -501,6 +535,7 @@ private Q_SLOTS:
         QVERIFY2(w.dialogs->errors.isEmpty(), qPrintable(w.dialogs->errors.join("\n")));
         QCOMPARE(w.dialogs->executed.back(), QString("ProcessSuccessDlg"));
         QCOMPARE(w.dialogs->doneVideo, w.dir.file("show.avi"));
+        QCOMPARE(seenAtDone, QString());
         QVERIFY(w.dlg->PreviewUpdates() > 0);
         QVERIFY(!w.get<QLabel>("img")->pixmap().isNull());
         QVERIFY(w.get("go_btn")->isEnabled());
@@ -518,6 +553,11 @@ private Q_SLOTS:
         std::filesystem::remove(song);
         w.get<QSpinBox>("time_txt")->setValue(1900);
         w.dialogs->messages.clear();
+        bool checkedAtMessage = true;
+        w.dialogs->onMessage = [&](const QString& text) {
+            if (text.startsWith("Visual options"))
+                checkedAtMessage = w.get<QCheckBox>("xfade_chk")->isChecked();
+        };
         w.click("go_btn");
         QVERIFY(w.runToEnd());
         QCOMPARE(w.dialogs->messages,
@@ -527,6 +567,7 @@ private Q_SLOTS:
         QCOMPARE(w.dialogs->executed.back(), QString("ProcessSuccessDlg"));
         QVERIFY(!w.get<QCheckBox>("xfade_chk")->isChecked());
         QVERIFY(!w.get<QCheckBox>("osd_chk")->isChecked());
+        QVERIFY2(!checkedAtMessage, "the options are unchecked before the message");
         QCOMPARE(int(lvtest::probeStreams(w.dir.file("show.avi")).size()), 1);
 
         // Single-frame mode at 1 fps: the rule still applies to the checked (disabled)
