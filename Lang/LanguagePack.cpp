@@ -42,22 +42,81 @@ bool openPack(TStorefile& store, const std::string& file) {
     return store.Open();
 }
 
-// The records of a pack in file order; each read fails at the end or a damaged record.
+// Opens a pack for reading; throws lv::Error naming the file and why it is no pack.
+void openPackOrThrow(TStorefile& store, const std::string& file) {
+    if (!FileExists(file))
+        throw Error("Language file not found: " + file);
+    if (!openPack(store, file))
+        throw Error("Not a language file: " + file);
+    if (store.Count() < kHeaderRecords)
+        throw Error("Language file holds too few records: " + file);
+}
+
+// Keeps at most `bytes` bytes of `text`, ending on a whole UTF-8 character: a longer text
+// holds at least one byte more, where the next character's first byte is seen.
+void cutText(std::string& text, std::size_t bytes) {
+    if (text.size() <= bytes)
+        return;
+    std::size_t end = bytes;
+    for (int back = 0; back < 3 && end > 0 && (std::uint8_t(text[end]) & 0xC0) == 0x80; ++back)
+        --end;
+    text.resize(end);
+}
+
+// The records of a pack in file order; each read fails at the end or a damaged record. Texts
+// are read only up to their bounds; a cut is noted in `cuts` when given.
 class TPackReader {
 public:
-    explicit TPackReader(TStorefile& store) : m_store(store) {}
+    explicit TPackReader(TStorefile& store, std::vector<std::string>* cuts = nullptr)
+        : m_store(store), m_cuts(cuts) {}
 
-    bool text(std::int32_t& id, std::string& value) {
+    // `what` names the text in the note of a cut.
+    bool text(std::int32_t& id, std::string& value, const std::string& what = {}) {
         if (m_store.AtEnd())
             return false;
-        id = m_store.ReadString(value, true);
+        if (bounded(id, value, kMaxPackText))
+            note(what + " cut to " + std::to_string(kMaxPackText) + " bytes");
         return true;
     }
-    bool text(std::string& value) {
+    bool text(std::string& value, const std::string& what = {}) {
         std::int32_t id;
-        return text(id, value);
+        return text(id, value, what);
     }
-    bool text(TPackText& value) { return text(value.Id, value.Text); }
+    bool text(TPackText& value, const std::string& what) {
+        return text(value.Id, value.Text, what);
+    }
+    // Lines joined by CR LF.
+    bool lines(TPackText& value, const std::string& what) {
+        if (m_store.AtEnd())
+            return false;
+        bool cut = bounded(value.Id, value.Text, kMaxPackLines * (kMaxPackText + 2));
+        std::vector<std::string> lines = SplitPackLines(value.Text);
+        if (lines.size() > kMaxPackLines) {
+            lines.resize(kMaxPackLines);
+            cut = true;
+        }
+        for (std::string& line : lines) {
+            cut = cut || line.size() > kMaxPackText;
+            cutText(line, kMaxPackText);
+        }
+        if (cut) {
+            value.Text = JoinPackLines(lines);
+            note(what + " cut to " + std::to_string(kMaxPackLines) + " lines of at most " +
+                 std::to_string(kMaxPackText) + " bytes");
+        }
+        return true;
+    }
+    // An entry's component path; false for the end or a path too long to name a component.
+    bool path(std::int32_t& id, std::string& value, bool& tooLong) {
+        if (m_store.AtEnd())
+            return false;
+        tooLong = bounded(id, value, kMaxPackText);
+        return true;
+    }
+    void note(const std::string& what) {
+        if (m_cuts)
+            m_cuts->push_back("Language file " + m_store.Filename + ": " + what);
+    }
     bool integer(std::int32_t& value) {
         if (m_store.AtEnd())
             return false;
@@ -72,22 +131,38 @@ public:
     }
 
 private:
+    // Reads the current record, at most `bytes` of its payload; true when there was more.
+    bool bounded(std::int32_t& id, std::string& value, std::size_t bytes) {
+        std::vector<std::uint8_t> data;
+        id = m_store.ReadRecord(data, int(bytes) + 1, true);
+        value.assign(data.begin(), data.end());
+        cutText(value, bytes);
+        return data.size() > bytes;
+    }
+
     TStorefile& m_store;
+    std::vector<std::string>* m_cuts;
 };
 
 // Revisions 1-4: name, alignment (3-4), caption, hint, items.
-bool readEntry(TPackReader& in, int revision, TPackEntry& entry) {
-    if (!in.text(entry.Path))
+bool readEntry(TPackReader& in, int revision, TPackEntry& entry, bool& refused) {
+    std::int32_t id;
+    if (!in.path(id, entry.Path, refused))
         return false;
     if (revision >= 3 && !in.integer(entry.Alignment))
         return false;
-    return in.text(entry.Caption) && in.text(entry.Hint) && in.text(entry.Items);
+    return in.text(entry.Caption, "caption of " + entry.Path) &&
+           in.text(entry.Hint, "hint of " + entry.Path) &&
+           in.lines(entry.Items, "items of " + entry.Path);
 }
 
 // Revision 0: the name record's id is the kind, which says what follows.
-bool readOldEntry(TPackReader& in, TPackEntry& entry) {
-    if (!in.text(entry.Kind, entry.Path))
+bool readOldEntry(TPackReader& in, TPackEntry& entry, bool& refused) {
+    if (!in.path(entry.Kind, entry.Path, refused))
         return false;
+    auto caption = [&] { return in.text(entry.Caption, "caption of " + entry.Path); };
+    auto hint = [&] { return in.text(entry.Hint, "hint of " + entry.Path); };
+    auto items = [&] { return in.lines(entry.Items, "items of " + entry.Path); };
     switch (entry.Kind) {
     case 6:
     case 7:
@@ -95,13 +170,30 @@ bool readOldEntry(TPackReader& in, TPackEntry& entry) {
     case 9:
     case 10:
     case 13:
-        return in.text(entry.Caption) && in.text(entry.Hint);
+        return caption() && hint();
     case 11:
-        return in.text(entry.Caption) && in.text(entry.Hint) && in.text(entry.Items);
+        return caption() && hint() && items();
     case 12:
-        return in.text(entry.Items);
+        return items();
     default:
         return true;
+    }
+}
+
+// Entries until the end of the file; one cut short by the end is dropped, one with a path too
+// long to name a component is refused.
+template <typename ReadEntry>
+void readEntries(TStorefile& store, TPackReader& in, TPack& pack, ReadEntry read) {
+    while (!store.AtEnd()) {
+        TPackEntry entry;
+        bool refused = false;
+        if (!read(entry, refused))
+            break;
+        if (refused)
+            in.note("an entry whose name is longer than " + std::to_string(kMaxPackText) +
+                    " bytes was refused");
+        else
+            pack.Entries.push_back(std::move(entry));
     }
 }
 
@@ -135,18 +227,13 @@ std::uint32_t PackVersionText(const std::string& text) {
 }
 
 TPack ReadPack(const std::string& file) {
-    if (!FileExists(file))
-        throw Error("Language file not found: " + file);
     TStorefile store;
-    if (!openPack(store, file))
-        throw Error("Not a language file: " + file);
-    if (store.Count() <= kHeaderRecords - 1)
-        throw Error("Language file holds too few records: " + file);
+    openPackOrThrow(store, file);
 
     const Error damaged("Damaged language file: " + file);
     TPack pack;
     TPackHeader& h = pack.Header;
-    TPackReader in(store);
+    TPackReader in(store, &pack.Cuts);
 
     std::vector<std::uint8_t> id;
     if (!in.bytes(id) || id.size() < 2)
@@ -159,44 +246,41 @@ TPack ReadPack(const std::string& file) {
         h.LangId = getLE16(id.data());
         h.Revision = 0;
     }
-    std::string notes;
-    if (!in.text(h.Name) || !in.text(h.Banner) || !in.text(h.Info) || !in.text(notes) ||
+    TPackText notes;
+    if (!in.text(h.Name, "the pack's name") || !in.text(h.Banner, "the pack's banner") ||
+        !in.text(h.Info, "the pack's information") || !in.lines(notes, "the pack's notes") ||
         !in.bytes(h.Flag))
         throw damaged;
-    h.Notes = SplitPackLines(notes);
+    h.Notes = SplitPackLines(notes.Text);
 
     if (h.Revision == 0) {
-        while (!store.AtEnd()) {
-            TPackEntry entry;
-            if (!readOldEntry(in, entry))
-                break;
-            pack.Entries.push_back(std::move(entry));
-        }
+        readEntries(store, in, pack, [&](TPackEntry& entry, bool& refused) {
+            return readOldEntry(in, entry, refused);
+        });
         return pack;
     }
-    if (h.Revision > 4)
-        throw EPackRevision();
+    if (!PackRevisionReadable(h.Revision))
+        throw EPackRevision(file);
 
     std::int32_t target = 0;
     if (!in.integer(target))
         throw damaged;
     h.TargetVersion = std::uint32_t(target);
     if (h.Revision >= 2 &&
-        (!in.integer(h.Rev2Integer) || !in.text(h.Rev2String1) || !in.text(h.Rev2String2)))
+        (!in.integer(h.Rev2Integer) || !in.text(h.Rev2String1, "a header text") ||
+         !in.text(h.Rev2String2, "a header text")))
         throw damaged;
-    if (!in.text(h.InputMethod) || !in.text(h.FontName) || !in.integer(h.Charset))
+    if (!in.text(h.InputMethod, "the input method's name") ||
+        !in.text(h.FontName, "the font's name") || !in.integer(h.Charset))
         throw damaged;
     h.Charset &= 0xFF;
     h.MinFontSize = 9;
     if (h.Revision == 4 && !in.integer(h.MinFontSize))
         throw damaged;
 
-    while (!store.AtEnd()) {
-        TPackEntry entry;
-        if (!readEntry(in, h.Revision, entry))
-            break;
-        pack.Entries.push_back(std::move(entry));
-    }
+    readEntries(store, in, pack, [&](TPackEntry& entry, bool& refused) {
+        return readEntry(in, h.Revision, entry, refused);
+    });
     return pack;
 }
 
@@ -242,23 +326,36 @@ void WritePack(const std::string& file, const TPack& pack) {
     store.Close();
 }
 
-std::string PackDisplayString(const std::string& file) {
+TPackListing ReadPackListing(const std::string& file) {
     TStorefile store;
-    if (!openPack(store, file) || store.Count() < kHeaderRecords)
-        return {};
+    openPackOrThrow(store, file);
+    const Error damaged("Damaged language file: " + file);
     TPackReader in(store);
     std::int32_t id = 0;
     std::string name, banner, info;
     if (!in.integer(id) || !in.text(name) || !in.text(banner) || !in.text(info))
-        return {};
-    if (std::uint32_t(id) < 0x10000)
-        return name + " - " + info;
+        throw damaged;
+    TPackListing listing;
+    listing.Revision = int(std::uint32_t(id) >> 16);
+    if (listing.Revision == 0) {
+        listing.Display = name + " - " + info;
+        return listing;
+    }
     store.Next();
     store.Next();
     std::int32_t version = 0;
     if (!in.integer(version))
+        throw damaged;
+    listing.Display = name + " [" + VersionText(std::uint32_t(version)) + "] - " + info;
+    return listing;
+}
+
+std::string PackDisplayString(const std::string& file) {
+    try {
+        return ReadPackListing(file).Display;
+    } catch (const Error&) {
         return {};
-    return name + " [" + VersionText(std::uint32_t(version)) + "] - " + info;
+    }
 }
 
 std::vector<std::uint8_t> PackFlag(const std::string& file) {

@@ -11,6 +11,11 @@ namespace lv {
 inline constexpr const char* kPackSignature = "ZOQ LANGUAGE FILE";
 inline constexpr int kPackRevision = 4; // written
 
+// Bounds of what a pack read from a file may set, far above any translation: the bytes of a
+// text (a caption, a hint, one line of a list) and the lines of a list.
+inline constexpr std::size_t kMaxPackText = 2048;
+inline constexpr std::size_t kMaxPackLines = 256;
+
 // Record flags of caption, hint and items records.
 inline constexpr std::int32_t kTranslated = 0x20;
 inline constexpr std::int32_t kShowHintFlag = 0x10;
@@ -59,23 +64,42 @@ struct TPackEntry {
 struct TPack {
     TPackHeader Header;
     std::vector<TPackEntry> Entries;
+    // What reading cut or refused to keep within kMaxPackText and kMaxPackLines, one English
+    // line each, naming the file.
+    std::vector<std::string> Cuts;
 };
+
+// Revisions ReadPack takes: 0 to 4.
+inline bool PackRevisionReadable(int revision) {
+    return revision >= 0 && revision <= 4;
+}
 
 // A pack of a revision this program cannot read.
 class EPackRevision : public Error {
 public:
-    EPackRevision() : Error("Format not supported in this revision") {}
+    explicit EPackRevision(const std::string& file)
+        : Error("Format not supported in this revision: " + file) {}
 };
 
-// Reads a pack. Throws EPackRevision ("Format not supported in this revision") for a revision
-// above 4, and a clear lv::Error for a file that is missing, not a pack (wrong signature) or
-// holds 5 records or fewer. An entry cut short by the end of the file is dropped.
+// Reads a pack. Throws EPackRevision ("Format not supported in this revision: <file>") for a
+// revision above 4, and a clear lv::Error naming the file for one that is missing, not a pack
+// (wrong signature) or holds 5 records or fewer. An entry cut short by the end of the file is
+// dropped. Texts beyond the bounds are cut, an entry whose path is longer than kMaxPackText is
+// dropped; Cuts tells which. A text takes memory in proportion to its bound, not to its record.
 TPack ReadPack(const std::string& file);
 // Writes `pack` as a revision-4 file, replacing `file`. Throws lv::Error naming the file.
 void WritePack(const std::string& file, const TPack& pack);
 
-// "Name - Info" for revision 0, "Name [1.2.0.5] - Info" from revision 1 on. Empty when the
-// file is not a pack.
+// A pack as the language list shows it: "Name - Info" for revision 0, "Name [1.2.0.5] - Info"
+// from revision 1 on (texts cut as ReadPack cuts them), and its revision, which ReadPack may
+// refuse.
+struct TPackListing {
+    std::string Display;
+    int Revision = 0;
+};
+// Throws lv::Error naming the file and why it cannot be listed.
+TPackListing ReadPackListing(const std::string& file);
+// The display string; empty when the file cannot be listed.
 std::string PackDisplayString(const std::string& file);
 // The flag image of a pack (record 6); empty when the file is not a pack or has none.
 std::vector<std::uint8_t> PackFlag(const std::string& file);

@@ -157,7 +157,8 @@ std::uint16_t LangIdFromLocale(const std::string& localeName) {
     return base;
 }
 
-std::vector<TFoundPack> ScanPacks(const std::string& folder, const std::string& prefix) {
+std::vector<TFoundPack> ScanPacks(const std::string& folder, const std::string& prefix,
+                                  const std::function<void(const std::string&)>& skipped) {
     std::vector<TFoundPack> found;
     const auto& table = LanguageTable();
     for (std::size_t i = 1; i < table.size(); ++i) {
@@ -166,10 +167,14 @@ std::vector<TFoundPack> ScanPacks(const std::string& folder, const std::string& 
             std::string file = PackFileName(folder, prefix, packed);
             if (!FileExists(file))
                 break;
-            std::string display = PackDisplayString(file);
-            if (display.empty())
-                continue;
-            found.push_back({packed, std::move(file), std::move(display)});
+            try {
+                TPackListing listing = ReadPackListing(file);
+                found.push_back(
+                    {packed, std::move(file), std::move(listing.Display), listing.Revision});
+            } catch (const Error& e) {
+                if (skipped)
+                    skipped(e.what());
+            }
         }
     }
     return found;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,12 +40,15 @@ struct TFoundPack {
     std::uint32_t Packed = 0;
     std::string File;
     std::string Display;
+    int Revision = 0; // listed even when ReadPack refuses it (PackRevisionReadable)
 };
 
 // Every pack in `folder`: for each language of the table but the first, index 0, 1, 2...
 // until the first missing file; a file that is not a pack is skipped without ending the
-// language's count. In table order, then index order.
-std::vector<TFoundPack> ScanPacks(const std::string& folder, const std::string& prefix);
+// language's count, and `skipped` (when set) gets why, naming the file. In table order, then
+// index order.
+std::vector<TFoundPack> ScanPacks(const std::string& folder, const std::string& prefix,
+                                  const std::function<void(const std::string&)>& skipped = {});
 
 // The pack to switch to: with a stored value, the first pack whose packed id equals it, else
 // whose LANGID equals its low 16 bits, else whose primary language equals its own; without

@@ -45,9 +45,11 @@ bool NamedMutexExists(const std::string& name) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false; // never created: nobody holds it
+    // Only an exclusive probe is refused by a shared holder too. It holds the lock for an
+    // instant, as a shared probe did against an exclusive taker.
     int rc;
     do
-        rc = ::flock(fd, LOCK_SH | LOCK_NB);
+        rc = ::flock(fd, LOCK_EX | LOCK_NB);
     while (rc != 0 && errno == EINTR);
     const bool held = rc != 0 && errno == EWOULDBLOCK;
     ::close(fd);

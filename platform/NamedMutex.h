@@ -11,7 +11,8 @@ namespace lv {
 // Path of the lock file that stands for the mutex `name`.
 std::string NamedMutexPath(const std::string& name);
 
-// Whether another process (or another holder in this one) holds the mutex.
+// Whether another process (or another holder in this one) holds the mutex, with a shared or
+// an exclusive lock.
 bool NamedMutexExists(const std::string& name);
 
 // Holds the mutex for its lifetime; Held() is false when another holder has it.

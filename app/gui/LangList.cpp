@@ -1,5 +1,7 @@
 #include "app/gui/LangList.h"
 
+#include "app/gui/MainDlg.h"
+#include "log/KLog.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
@@ -44,8 +46,19 @@ std::string TLangList::PacksFolder() const {
 }
 
 bool TLangList::ScanPacks() {
-    m_packs = lv::ScanPacks(PacksFolder(), FilePrefix);
+    m_packs = lv::ScanPacks(PacksFolder(), FilePrefix, [this](const std::string& why) {
+        if (!m_skipsLogged.count(why) && logError(why))
+            m_skipsLogged.insert(why);
+    });
     return !m_packs.empty();
+}
+
+bool TLangList::logError(const std::string& line) const {
+    auto* window = qobject_cast<TMainDlg*>(m_mainWindow);
+    if (!window || !window->Log())
+        return false;
+    window->Log()->Write(line, llError);
+    return true;
 }
 
 TLanguageRecord TLangList::record() const {
@@ -64,12 +77,16 @@ void TLangList::SetLanguageIndex(int index) {
     try {
         pack = ReadPack(m_packs[std::size_t(index)].File);
     } catch (const EPackRevision& e) {
+        logError(e.what());
         if (ReportError)
             ReportError(QString::fromStdString(e.what()));
         return;
-    } catch (const Error&) {
-        return; // missing or damaged: the texts stay as they are
+    } catch (const Error& e) {
+        logError(e.what()); // missing or damaged: the texts stay as they are
+        return;
     }
+    for (const std::string& cut : pack.Cuts)
+        logError(cut);
     m_current = std::make_unique<TPack>(std::move(pack));
     ++m_serial;
     // The main window and every form already open; forms shown later get it as they show.
@@ -106,11 +123,35 @@ bool TLangList::SelectStoredLanguage() {
             value = parsed;
     }
     const std::uint16_t user = LangIdFromLocale(QLocale::system().name().toStdString());
-    const int index = SelectLanguage(m_packs, value, user);
+    std::vector<TFoundPack> readable;
+    std::vector<int> positions;
+    for (std::size_t i = 0; i < m_packs.size(); ++i)
+        if (PackRevisionReadable(m_packs[i].Revision)) {
+            readable.push_back(m_packs[i]);
+            positions.push_back(int(i));
+        }
+    auto amongReadable = [&](std::int64_t choice) {
+        const int i = SelectLanguage(readable, choice, user);
+        return i < 0 ? -1 : positions[std::size_t(i)];
+    };
+    // What nobody chose must not raise an error at every start.
+    const int index = value < 0 ? amongReadable(-1) : SelectLanguage(m_packs, value, user);
     if (index < 0)
         return false;
     SetLanguageIndex(index);
-    return true;
+    if (PackRevisionReadable(m_packs[std::size_t(index)].Revision))
+        return true;
+    // Reported once: the choice that cannot be read gives way, also in the settings store.
+    int fallback = amongReadable(value);
+    if (fallback < 0)
+        fallback = amongReadable(-1);
+    if (fallback >= 0) {
+        SetLanguageIndex(fallback);
+        return true;
+    }
+    if (Autoload)
+        WriteRegString(RegKey, objectName().toStdString(), "");
+    return false;
 }
 
 void TLangList::SaveLanguage() const {

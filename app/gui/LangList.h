@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,9 @@ namespace lv {
 // The installed language packs and the one in use (on the main window as `langue`). Packs
 // are PacksFolder() + FilePrefix + 8 hex digits of their packed id + ".SPK". Setting
 // LanguageIndex applies a pack to the main window and to every form shown from then on,
-// remembers it in the settings store and raises AfterLanguageSwitch. User-interface thread.
+// remembers it in the settings store and raises AfterLanguageSwitch. What goes wrong with a
+// pack (not listed, not applied, texts cut) is logged at level Error in the main window's log
+// once that exists. User-interface thread.
 class TLangList : public QObject {
     Q_OBJECT
 public:
@@ -43,9 +46,12 @@ public:
     int LanguageIndex() const { return m_index; }
     // Outside the list: nothing. A pack that cannot be applied leaves the texts as they are
     // (index and stored value are updated all the same) and raises no AfterLanguageSwitch;
-    // one of an unknown revision is reported through ReportError.
+    // one of an unknown revision is reported through ReportError, naming its file.
     void SetLanguageIndex(int index);
-    // The stored choice, or the user's language when nothing is stored.
+    // The stored choice, or the user's language among the packs of a readable revision when
+    // nothing is stored. A stored choice of an unreadable revision is reported, then gives way
+    // to a readable pack of its language, else of the user's, which is stored in its place
+    // (nothing is stored when there is none), so that the next start is quiet.
     bool SelectStoredLanguage();
     void SaveLanguage() const;
     // The banner of the pack applied last; empty before any.
@@ -68,6 +74,8 @@ protected:
 
 private:
     TLanguageRecord record() const;
+    // False while the main window has no log yet.
+    bool logError(const std::string& line) const;
 
     QWidget* m_mainWindow;
     std::vector<TFoundPack> m_packs;
@@ -75,6 +83,7 @@ private:
     std::unique_ptr<TPack> m_current; // the pack applied last
     int m_serial = 0;                 // counts applied packs, so a form gets each once
     bool m_started = false;
+    std::set<std::string> m_skipsLogged; // packs are scanned again whenever Settings opens
 };
 
 } // namespace lv

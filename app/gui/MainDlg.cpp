@@ -752,10 +752,7 @@ void TMainDlg::dragMoveEvent(QDragMoveEvent* e) {
 }
 
 void TMainDlg::dropEvent(QDropEvent* e) {
-    std::vector<std::string> files;
-    for (const QUrl& url : e->mimeData()->urls())
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            files.push_back(s(url.toLocalFile()));
+    const std::vector<std::string> files = DroppedFilePaths(e->mimeData()->urls());
     e->acceptProposedAction();
     // After the drop has been answered: the source waits while the strip renders otherwise.
     if (!files.empty())

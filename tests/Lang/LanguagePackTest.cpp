@@ -30,6 +30,13 @@ std::string errorOf(const std::string& file) {
     return {};
 }
 
+std::string JoinTimes(const std::string& piece, std::size_t times) {
+    std::string text;
+    for (std::size_t i = 0; i < times; ++i)
+        text += piece;
+    return text;
+}
+
 struct TStore {
     lv::TStorefile s;
     explicit TStore(const std::string& file) {
@@ -254,7 +261,8 @@ TEST(LanguagePack, RefusesOtherRevisionsShortPacksAndOtherFiles) {
     lvtest::TempDir dir;
     const std::string rev5 = dir.file("rev5.spk");
     writeByHand(rev5, 5);
-    EXPECT_EQ(errorOf(rev5), "Format not supported in this revision");
+    EXPECT_EQ(errorOf(rev5), "Format not supported in this revision: " + rev5);
+    EXPECT_EQ(lv::ReadPackListing(rev5).Revision, 5) << "listed all the same";
 
     const std::string five = dir.file("five.spk");
     {
@@ -321,6 +329,74 @@ TEST(LanguagePack, DamagedPacksAreReadCleanlyOrRefused) {
             }) << "value "
                << value << " at " << at;
         }
+    }
+}
+
+// What a pack may set is bounded: a caption of megabytes once made the window 32767 pixels
+// wide and took 900 MB. Texts are cut on a whole UTF-8 character, lists to their first lines,
+// an entry whose name is too long to be a component's is refused; each cut is noted.
+TEST(LanguagePack, TextsBeyondTheBoundsAreCutAndNoted) {
+    lvtest::TempDir dir;
+    const std::string file = dir.file("big.spk");
+    const std::string text(lv::kMaxPackText, 'a');
+    const std::string line = "line\r\n";
+    std::string lines;
+    for (std::size_t i = 0; i < lv::kMaxPackLines; ++i)
+        lines += line;
+    const std::string longLines = JoinTimes("\xC3\xA9", 20000) + "\r\nb";
+    const struct {
+        const char* what;
+        std::string path, caption, hint, items;
+        std::size_t entries, captionBytes, hintBytes, itemLines;
+        std::string noted; // "" for nothing
+    } cases[] = {
+        {"at the bounds", "F.c", text, text, lines, 1, text.size(), text.size(), lv::kMaxPackLines,
+         ""},
+        {"caption of 20 MB", "F.c", std::string(20u << 20, 'x'), "h", "i", 1, lv::kMaxPackText, 1,
+         1, "caption of F.c cut to 2048 bytes"},
+        {"hint cut inside a character", "F.c", "c", "h" + JoinTimes("\xC3\xA9", 5000), "", 1, 1,
+         lv::kMaxPackText - 1, 0, "hint of F.c cut to 2048 bytes"},
+        {"too many lines", "F.c", "c", "", lines + lines, 1, 1, 0, lv::kMaxPackLines,
+         "items of F.c cut to 256 lines of at most 2048 bytes"},
+        {"too long a line", "F.c", "c", "", longLines, 1, 1, 0, 2,
+         "items of F.c cut to 256 lines of at most 2048 bytes"},
+        {"name too long", "F." + text, "c", "", "", 0, 0, 0, 0,
+         "an entry whose name is longer than 2048 bytes was refused"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        lv::TPack pack = samplePack();
+        pack.Entries.resize(1);
+        auto& e = pack.Entries[0];
+        e.Path = c.path;
+        e.Caption.Text = c.caption;
+        e.Hint.Text = c.hint;
+        e.Items.Text = c.items;
+        lv::TPackEntry next;
+        next.Path = "F.next";
+        next.Caption = {lv::kTranslated, "after"};
+        pack.Entries.push_back(next);
+        lv::WritePack(file, pack);
+        const lv::TPack read = lv::ReadPack(file);
+        ASSERT_EQ(read.Entries.size(), c.entries + 1);
+        EXPECT_EQ(read.Entries.back().Caption.Text, "after") << "the rest of the pack applies";
+        if (c.entries == 1) {
+            const auto& r = read.Entries[0];
+            EXPECT_EQ(r.Caption.Text, c.caption.substr(0, c.captionBytes));
+            EXPECT_EQ(r.Hint.Text, c.hint.substr(0, c.hintBytes));
+            const auto readLines = lv::SplitPackLines(r.Items.Text);
+            EXPECT_EQ(readLines.size(), c.itemLines);
+            const auto writtenLines = lv::SplitPackLines(c.items);
+            for (std::size_t i = 0; i < readLines.size(); ++i)
+                EXPECT_EQ(readLines[i], writtenLines[i].substr(0, readLines[i].size()));
+            for (const auto& l : readLines)
+                EXPECT_LE(l.size(), lv::kMaxPackText);
+        }
+        if (c.noted.empty())
+            EXPECT_TRUE(read.Cuts.empty());
+        else
+            EXPECT_EQ(read.Cuts,
+                      std::vector<std::string>{"Language file " + file + ": " + c.noted});
     }
 }
 

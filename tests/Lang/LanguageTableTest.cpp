@@ -53,7 +53,10 @@ TEST(LanguageTable, ScanListsPacksInTableThenIndexOrder) {
     writePack(lv::PackFileName(folder, "OTHER_", 0x00000413), "Dutch");
     writePack(name(0x00000000), "Neutral");
 
-    const auto packs = lv::ScanPacks(folder, "LMV_");
+    std::vector<std::string> skipped;
+    const auto packs =
+        lv::ScanPacks(folder, "LMV_", [&](const std::string& why) { skipped.push_back(why); });
+    EXPECT_EQ(skipped, std::vector<std::string>{"Not a language file: " + name(0x00000407)});
     std::vector<std::uint32_t> ids;
     for (const auto& p : packs)
         ids.push_back(p.Packed);
@@ -61,6 +64,7 @@ TEST(LanguageTable, ScanListsPacksInTableThenIndexOrder) {
     ASSERT_EQ(packs.size(), 4u);
     EXPECT_EQ(packs[1].File, name(0x0000040C));
     EXPECT_EQ(packs[1].Display, "French 1 [1.0.0.1] - info");
+    EXPECT_EQ(packs[1].Revision, 4);
 }
 
 TEST(LanguageTable, SelectLanguageByStoredValueThenLanguage) {

@@ -330,11 +330,8 @@ private Q_SLOTS:
         QVERIFY(preview);
 
         // Real drop events, as a file manager sends them.
-        auto drop = [&](const QStringList& paths) {
+        auto dropUrls = [&](const QList<QUrl>& urls) {
             QMimeData data;
-            QList<QUrl> urls;
-            for (const QString& path : paths)
-                urls << QUrl::fromLocalFile(path);
             data.setUrls(urls);
             const QPoint at = window.rect().center();
             QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
@@ -342,6 +339,12 @@ private Q_SLOTS:
             QDropEvent event(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
             QApplication::sendEvent(&window, &event);
             QTest::qWait(20); // the files are taken once the drop has been answered
+        };
+        auto drop = [&](const QStringList& paths) {
+            QList<QUrl> urls;
+            for (const QString& path : paths)
+                urls << QUrl::fromLocalFile(path);
+            dropUrls(urls);
         };
         auto logged = [&](const std::string& line) {
             const auto lines = window.Log()->Lines();
@@ -361,6 +364,13 @@ private Q_SLOTS:
         drop({QString::fromStdString(dir.file("folder"))});
         QVERIFY(logged("Error\tFile not found : " + dir.file("folder")));
         QCOMPARE(int(window.Pictures().Count()), 13);
+        // A name that is not UTF-8, as a file manager sends it: its bytes percent-encoded.
+        const std::string latin1 = dir.file("caf\xE9.jpg");
+        std::filesystem::copy(files[0], latin1);
+        dropUrls({QUrl::fromEncoded("file://" +
+                                    QByteArray::fromStdString(latin1).toPercentEncoding("/"))});
+        QCOMPARE(int(window.Pictures().Count()), 14);
+        QCOMPARE(window.Pictures().PicturePaths[13], latin1);
     }
 
     void doneDialogPlaysOpensAndHandsToTheDvdTool() {

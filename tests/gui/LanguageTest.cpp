@@ -3,6 +3,7 @@
 #include "app/gui/LangList.h"
 #include "app/gui/LanguageRecord.h"
 #include "app/gui/MainDlg.h"
+#include "log/KLog.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
 
@@ -20,6 +21,7 @@
 #include <QStyleOptionButton>
 #include <QTest>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -246,6 +248,60 @@ private Q_SLOTS:
         QCOMPARE(second.findChild<QPushButton*>("go_btn")->text(), QString("Créer !"));
         QCOMPARE(second.Translate("Empty picture list"), QString("La liste d'images est vide"));
         QFile::remove(QString::fromStdString(original));
+    }
+
+    // A file that is no pack is logged; a stored choice of a revision this program cannot read
+    // is reported once, naming its file, and gives way to a readable pack of its language,
+    // stored in its place; a text beyond its bound is cut and logged.
+    void unreadablePacksAreLoggedAndAStoredOneGivesWayOnce() {
+        const std::string folder = lv::ProgramFolder() + "test-lang-unreadable/";
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        const std::string notAPack = folder + "LMV_00000407.SPK";
+        const std::string future = folder + "LMV_0000040C.SPK";
+        const std::string big = folder + "LMV_0001040C.SPK";
+        std::ofstream(notAPack) << "not a pack";
+        lv::TPack pack;
+        pack.Header.LangId = 0x040C;
+        lv::WritePack(future, pack);
+        {
+            // The revision is the high half of the first record's payload.
+            std::fstream f(future, std::ios::in | std::ios::out | std::ios::binary);
+            f.seekp(17 + 4 + 8 + 2);
+            f.put(5);
+        }
+        pack.Entries = {entry("MainDlg.go_btn", {0x21, "Créer !" + std::string(1 << 20, 'x')})};
+        lv::WritePack(big, pack);
+        const std::string key = "HKEY_CURRENT_USER\\Software\\Tessaro\\Lumivane";
+        lv::WriteRegString(key, "langue", std::to_string(0x040C));
+
+        auto logged = [](const lv::TMainDlg& window, const std::string& line) {
+            const auto lines = window.Log()->Lines();
+            return std::find(lines.begin(), lines.end(), "Error\t" + line) != lines.end();
+        };
+        for (int start = 0; start < 2; ++start) {
+            auto fake = std::make_unique<lvtest::FakeDialogs>();
+            lvtest::FakeDialogs* dialogs = fake.get();
+            lv::TMainDlg window(std::move(fake));
+            window.Languages().SubDir = "test-lang-unreadable";
+            window.show();
+            QCOMPARE(dialogs->errors, start == 0
+                                          ? QStringList{QString::fromStdString(
+                                                "Format not supported in this revision: " + future)}
+                                          : QStringList());
+            QCOMPARE(logged(window, "Format not supported in this revision: " + future),
+                     start == 0);
+            QVERIFY(logged(window, "Not a language file: " + notAPack));
+            QVERIFY(logged(window, "Language file " + big +
+                                       ": caption of MainDlg.go_btn cut to 2048 bytes"));
+            QCOMPARE(window.Languages().LanguageIndex(), 1);
+            QCOMPARE(lv::ReadRegString(key, "langue"), std::to_string(0x0001040C));
+            const QString go = window.findChild<QPushButton*>("go_btn")->text();
+            QVERIFY(go.startsWith("Créer !xxx"));
+            QCOMPARE(go.toUtf8().size(), 2048);
+        }
+        lv::WriteRegString(key, "langue", "");
+        std::filesystem::remove_all(folder);
     }
 };
 

@@ -1,4 +1,5 @@
 #include "app/gui/MainDlg.h"
+#include "app/gui/ElidedComboBox.h"
 
 #include "Captions.h"
 #include "FakeDialogs.h"
@@ -218,6 +219,26 @@ private Q_SLOTS:
         QCOMPARE(QString::fromStdString(
                      lv::ReadRegString("HKEY_LOCAL_MACHINE\\SOFTWARE\\Tessaro", "Lumivane")),
                  QString::fromStdString(lv::ProgramFolder() + "lumivane"));
+    }
+
+    // A compressor's name too long for the box ends in "…" after its FourCC; the whole name
+    // is the tool tip.
+    void longCodecNamesEndInAnEllipsis() {
+        Window w;
+        auto* codecs = w.get<lv::TElidedComboBox>("codecs_cmb");
+        const QString name = "QQQQ " + QString("a long description ").repeated(8);
+        for (const QString& line : {name, QString("DIB ")}) {
+            codecs->addItem(line);
+            codecs->setCurrentIndex(codecs->count() - 1);
+            QCOMPARE(codecs->itemData(codecs->currentIndex(), Qt::ToolTipRole).toString(), line);
+        }
+        QCOMPARE(codecs->DisplayedText(), QString("DIB "));
+        QCOMPARE(codecs->toolTip(), QString());
+        codecs->setCurrentIndex(codecs->count() - 2);
+        const QString shown = codecs->DisplayedText();
+        QVERIFY2(shown.startsWith("QQQQ a") && shown.endsWith(QChar(0x2026)), qPrintable(shown));
+        QVERIFY(codecs->fontMetrics().horizontalAdvance(shown) < codecs->width());
+        QCOMPARE(codecs->toolTip(), name);
     }
 
     void enableControlsTouchesExactlyTheEditingControls() {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QUrl>
+
 #include <string>
 
 namespace {
@@ -47,4 +49,25 @@ TEST(ListEdits, OnlyOneLowerCaseMp3IsASoundtrack) {
     EXPECT_FALSE(lv::IsSoundtrackDrop({"/m/song.MP3"}));
     EXPECT_FALSE(lv::IsSoundtrackDrop({"/m/song.mp3", "/m/a.jpg"}));
     EXPECT_FALSE(lv::IsSoundtrackDrop({}));
+}
+
+// A file manager percent-encodes a name's bytes; a name that is not UTF-8 must not become
+// another name on its way through text.
+TEST(ListEdits, DroppedUrlsGiveTheirFilesNamesByteForByte) {
+    const struct {
+        QUrl url;
+        std::vector<std::string> paths;
+    } cases[] = {
+        {QUrl::fromEncoded("file:///m/caf%E9%20%FF.jpg"), {"/m/caf\xE9 \xFF.jpg"}},
+        {QUrl::fromLocalFile(QString::fromUtf8("/m/Vidéos/été.jpg")),
+         {"/m/Vid\xC3\xA9os/\xC3\xA9t\xC3\xA9.jpg"}},
+        {QUrl::fromEncoded("file:///m/100%25%20a%23b%3Fc.jpg"), {"/m/100% a#b?c.jpg"}},
+        {QUrl::fromEncoded("file://server/share/a.jpg"), {"//server/share/a.jpg"}},
+        {QUrl::fromEncoded("https://example.org/a.jpg"), {}},
+        {QUrl::fromEncoded("file:"), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url.toEncoded().toStdString());
+        EXPECT_EQ(lv::DroppedFilePaths({c.url}), c.paths);
+    }
 }

@@ -20,12 +20,19 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0); // flags are drawn, no display needed
     QGuiApplication app(argc, argv);
     const std::string command = argc > 1 ? argv[1] : "";
+    // A text cut to its bound would otherwise come back cut in the pack built from the table.
+    auto readPack = [](const char* file) {
+        lv::TPack pack = lv::ReadPack(file);
+        for (const std::string& cut : pack.Cuts)
+            std::fprintf(stderr, "lumivane-lang: %s\n", cut.c_str());
+        return pack;
+    };
     try {
         if (command == "export" && (argc == 3 || argc == 4)) {
-            const lv::TPack english = lv::ReadPack(argv[2]);
+            const lv::TPack english = readPack(argv[2]);
             lv::TPack translated;
             if (argc == 4)
-                translated = lv::ReadPack(argv[3]);
+                translated = readPack(argv[3]);
             std::cout << lv::FormatTable(
                 lv::TableFromPacks(english, argc == 4 ? &translated : nullptr));
             return 0;
