@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QString>
 
@@ -35,19 +36,20 @@ const std::array<std::uint8_t, 256>& darkenTable() {
     return table;
 }
 
-// Caption texts are drawn at twice the font size, then reduced by 2. Up to 576 rows the
-// geometry is fixed; taller (HD) frames scale it with their height, so that the caption
-// stays readable on a television instead of shrinking to a sliver (30 pixels at 1080 rows).
+// Caption texts are drawn at twice the font size, then reduced by 2. Up to 576 pixels on the
+// frame's shorter side the geometry is fixed; larger (HD) frames scale it with that side, so
+// that the caption stays readable on a television instead of shrinking to a sliver (30 pixels
+// at 1080 rows), and a portrait frame's caption fits its width.
 struct CaptionGeometry {
     int fontPixels = 16; // 12 points at 96 dpi
     int textTop = 20;    // texts start this many rows above the bottom
     int numberLeft = 10;
     int textLeftOfMiddle = 50;
 
-    explicit CaptionGeometry(int height) {
-        if (height <= 576)
+    explicit CaptionGeometry(int shorterSide) {
+        if (shorterSide <= 576)
             return;
-        const double scale = height / 576.0;
+        const double scale = shorterSide / 576.0;
         fontPixels = int(std::lround(16 * scale));
         textTop = int(std::lround(20 * scale));
         numberLeft = int(std::lround(10 * scale));
@@ -78,7 +80,7 @@ struct TFrameServer::CaptionCache {
         width = w;
         height = h;
         text = t;
-        const CaptionGeometry g(h);
+        const CaptionGeometry g(std::min(w, h));
         top = std::max(0, h - g.textTop);
         rows = h - top;
         const int originShift = (h - g.textTop) - top; // < 0 only for frames under 20 rows
@@ -98,10 +100,14 @@ struct TFrameServer::CaptionCache {
             char number[64];
             std::snprintf(number, sizeof number, "Picture : %d / %d", i + 1, c);
             const qreal y = 2.0 * originShift;
-            p.drawText(QRectF(2.0 * g.numberLeft, y, 4.0 * w, 4.0 * rows), flags,
-                       QString::fromUtf8(number));
-            p.drawText(QRectF(2.0 * (w / 2 - g.textLeftOfMiddle), y, 4.0 * w, 4.0 * rows), flags,
-                       QString::fromStdString(t));
+            const QString numberText = QString::fromUtf8(number);
+            p.drawText(QRectF(2.0 * g.numberLeft, y, 4.0 * w, 4.0 * rows), flags, numberText);
+            // On a narrow frame the text starts after the number rather than over it.
+            const qreal numberEnd =
+                2.0 * g.numberLeft + QFontMetricsF(font).horizontalAdvance(numberText);
+            const qreal textLeft =
+                std::max(2.0 * (w / 2 - g.textLeftOfMiddle), numberEnd + g.fontPixels);
+            p.drawText(QRectF(textLeft, y, 4.0 * w, 4.0 * rows), flags, QString::fromStdString(t));
         }
         // Reduce by 2: each pixel is the mean of its 2 x 2 block.
         for (int yy = 0; yy < rows; ++yy) {

@@ -2,14 +2,14 @@
 
 #include "platform/Files.h"
 #include "platform/Registry.h"
+#include "platform/RegularFile.h"
 
 #include <QSettings>
 #include <QString>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string_view>
 
@@ -17,13 +17,24 @@ namespace lv {
 
 namespace {
 
+// A pipe or a device in a settings file's place reads as an empty file.
 std::string fileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::string why;
+    std::FILE* file = OpenRegularFileStream(path, why);
+    if (!file)
+        return {};
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        text.append(buffer, n);
+    std::fclose(file);
+    return text;
 }
 
 // The settings library's reading: quotes removed, escapes undone, a comma makes a list.
 std::string settingsValue(const std::string& iniFile, const std::string& keyPath) {
+    if (!NoneOrRegularFile(iniFile))
+        return {};
     QSettings s(QString::fromStdString(iniFile), QSettings::IniFormat);
     QString key = QString::fromStdString(keyPath);
     key.replace('\\', '/');

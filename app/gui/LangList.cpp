@@ -1,7 +1,5 @@
 #include "app/gui/LangList.h"
 
-#include "app/gui/MainDlg.h"
-#include "log/KLog.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
 #include "platform/Registry.h"
@@ -54,11 +52,7 @@ bool TLangList::ScanPacks() {
 }
 
 bool TLangList::logError(const std::string& line) const {
-    auto* window = qobject_cast<TMainDlg*>(m_mainWindow);
-    if (!window || !window->Log())
-        return false;
-    window->Log()->Write(line, llError);
-    return true;
+    return LogError && LogError(line);
 }
 
 TLanguageRecord TLangList::record() const {

@@ -37,6 +37,8 @@ public:
     QStringList ExcludedComps;
     // Shows an error of a switch or of the template (the window's error box).
     std::function<void(const QString&)> ReportError;
+    // Writes a line to the log at level Error; false while there is no log yet.
+    std::function<bool(const std::string&)> LogError;
 
     std::string PacksFolder() const;
     // True when at least one pack was found.

@@ -76,6 +76,11 @@ TMainDlg::TMainDlg(std::unique_ptr<TDialogs> dialogs, QWidget* parent)
                              QStringLiteral("AboutDlg.links_lbl")};
     connect(m_lang, &TLangList::AfterLanguageSwitch, this, &TMainDlg::langueAfterLanguageSwitch);
     m_lang->ReportError = [this](const QString& text) { m_dialogs->Error(this, text); };
+    m_lang->LogError = [this](const std::string& line) {
+        if (m_log)
+            m_log->Write(line, llError);
+        return m_log != nullptr;
+    };
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 

@@ -52,7 +52,6 @@ public:
     const TPictureList& Pictures() const { return m_pictures; }
     TSlideshowRun* Run() { return m_run.get(); }
     const TKLog* Log() const { return m_log.get(); }
-    TKLog* Log() { return m_log.get(); }
     std::int64_t SoundtrackDuration() const { return m_soundtrackDuration; }
     // Preview pictures drawn during the current or last run.
     int PreviewUpdates() const { return m_previewUpdates; }

@@ -227,6 +227,40 @@ TEST(FrameServer, CaptionShowsTheTextOrTheFileName) {
     EXPECT_GT(edge, 0);
 }
 
+// "Picture : 1 / 100" and the text never meet, at any frame size; a portrait frame's caption
+// is that of the landscape frame with the same shorter side.
+TEST(FrameServer, CaptionTextsNeverMeetAndFollowTheShorterSide) {
+    lvtest::TempDir dir;
+    lvtest::savePicture(lvtest::solidImage(64, 48, qRgb(0, 0, 0)), dir.file("a.bmp"), "BMP");
+    lv::TPictureList list;
+    for (int i = 0; i < 100; ++i)
+        list.Add(dir.file("a.bmp"), "");
+    const auto render = [&](int w, int h, const std::string& text) {
+        list.PictureTexts.Set(0, text);
+        QImage frame;
+        TFrameServer(list.PicturePaths, &list.PictureTexts, 1, h, w, false, false, true)
+            .RenderFrame(frame, 0);
+        return frame;
+    };
+    for (const auto& [w, h] : {std::pair{320, 240}, {720, 576}, {1080, 1920}, {1920, 1080}}) {
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        const QImage number = render(w, h, ""), both = render(w, h, "Wide caption");
+        int numberRight = -1, textLeft = w;
+        for (int y = h - 60; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                if (qGreen(number.pixel(x, y)) > 100)
+                    numberRight = std::max(numberRight, x);
+                if (both.pixel(x, y) != number.pixel(x, y))
+                    textLeft = std::min(textLeft, x);
+            }
+        EXPECT_GT(numberRight, 0);
+        EXPECT_LT(numberRight, textLeft);
+        EXPECT_LT(textLeft, w);
+    }
+    EXPECT_EQ(render(1080, 1920, "").copy(0, 1860, 500, 60),
+              render(1920, 1080, "").copy(0, 1020, 500, 60));
+}
+
 TEST(FrameServer, ListChangeReloadsAndAFailedLoadCanBeRetried) {
     lvtest::TempDir dir;
     lv::TPictureList list;
