@@ -156,7 +156,7 @@ void TSlideshowRun::Start(TRunSettings& s) {
             Qt::QueuedConnection);
     m_video->start();
     setPhase(TRunPhase::Video);
-    Q_EMIT StatusChanged(QStringLiteral("Processing Video"));
+    setStatus(QStringLiteral("Processing Video"));
 }
 
 void TSlideshowRun::Cancel() {
@@ -229,7 +229,7 @@ void TSlideshowRun::VideoThreadDone() {
             Qt::QueuedConnection);
     m_mux->start();
     setPhase(TRunPhase::Audio);
-    Q_EMIT StatusChanged(QStringLiteral("Processing Audio"));
+    setStatus(QStringLiteral("Processing Audio"));
 }
 
 // The picture track becomes the output when no join follows. False, with the run
@@ -275,7 +275,7 @@ void TSlideshowRun::MuxThreadDone() {
     std::filesystem::remove(std::filesystem::u8path(m_tempFile), ec);
     Q_EMIT MuxProgress(0, 0, {});
     // After a join the done step comes with the status already cleared.
-    Q_EMIT StatusChanged(QString());
+    setStatus(QString());
     finish(TRunOutcome::Done, {},
            m_mux->AudioFrames() == 0
                ? q("The video has no sound: no MPEG audio frame was found in " +
@@ -292,7 +292,14 @@ void TSlideshowRun::finish(TRunOutcome outcome, const QString& message, const QS
         log(message.toStdString() + (detail.isEmpty() ? "" : " " + detail.toStdString()), 2);
     setPhase(TRunPhase::Idle);
     Q_EMIT Finished(outcome);
-    Q_EMIT StatusChanged(QString());
+    setStatus(QString());
+}
+
+void TSlideshowRun::setStatus(const QString& status) {
+    if (status == m_status)
+        return;
+    m_status = status;
+    Q_EMIT StatusChanged(status);
 }
 
 void TSlideshowRun::setPhase(TRunPhase phase) {

@@ -79,9 +79,9 @@ public:
 Q_SIGNALS:
     void VideoProgress(int position, int total);
     void MuxProgress(int position, int max, const QString& text);
-    // "Processing Video", "Processing Audio", or empty when no job runs. At the end of a run
-    // it is cleared after Finished, so that what Finished shows (the done step) still sees
-    // the job's status.
+    // "Processing Video", "Processing Audio", or empty when no job runs. A finished join clears
+    // it before Finished (the done step comes after the status is gone); any other end of a
+    // run clears it after Finished, so that what Finished shows still sees the job's status.
     void StatusChanged(const QString& status);
     void PhaseChanged(lv::TRunPhase phase);
     // A message for the user that does not end the run.
@@ -100,6 +100,7 @@ private:
                 const QString& location = {});
     void log(const std::string& line, int level = 1);
     void setPhase(TRunPhase phase);
+    void setStatus(const QString& status);
 
     TPictureList& m_pictures;
     TKLog* m_log;
@@ -111,6 +112,7 @@ private:
     bool m_cancelled = false;
     std::string m_tempFile;
     std::string m_keptAs;
+    QString m_status;
     QString m_message;
     QString m_detail;
     QString m_location;
