@@ -1,6 +1,7 @@
 #include "Audio/WFileStream.h"
 
 #include "platform/Errors.h"
+#include "platform/RegularFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -50,18 +51,13 @@ TWFileStream::TWFileStream(const std::string& fileName, std::uint16_t mode, std:
         access = O_WRONLY;
     else if ((mode & 3) == fmOpenReadWrite)
         access = O_RDWR;
-    // Non-blocking open so that a FIFO given as a file name cannot hang us; only regular
-    // files are streams here.
-    m_fd = fileName.empty() ? -1 : ::open(fileName.c_str(), access | O_CLOEXEC | O_NONBLOCK);
+    // Only regular files are streams here: a pipe given as a file name would hang us.
+    std::string why;
+    m_fd = fileName.empty() ? -1 : OpenRegularFile(fileName, why, access);
     struct stat st {};
-    if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
-    if (m_fd < 0)
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
         throw Error("Impossible d'ouvrir le fichier " + fileName);
     m_size = st.st_size;
-    ::fcntl(m_fd, F_SETFL, ::fcntl(m_fd, F_GETFL) & ~O_NONBLOCK);
 }
 
 TWFileStream::~TWFileStream() {

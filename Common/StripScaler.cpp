@@ -91,7 +91,7 @@ TStripScaler::TStripScaler(int srcWidth, int srcHeight, QImage& dest, int x, int
         if (wide()) {
             threads = 1;
             ratio = std::clamp(std::sqrt(double(nw) * ch / (8.0 * cw)), 1.0,
-                               std::min(double(kMaxStep), double(ch) / h));
+                               std::max(1.0, std::min(double(kMaxStep), double(ch) / h)));
         }
         const int nh = threads == 1        ? std::max(h, int(std::ceil(ch / ratio)))
                        : ch > kMaxStep * h ? int((ch + kMaxStep - 1) / kMaxStep)

@@ -76,8 +76,10 @@ bool TStorefile::Open() {
         m_file = std::fopen(Filename.c_str(), "r+b");
         m_writable = m_file != nullptr;
     }
-    if (!m_file)
-        m_file = std::fopen(Filename.c_str(), "rb");
+    if (!m_file) {
+        std::string why;
+        m_file = OpenRegularFileStream(Filename, why);
+    }
     if (!m_file)
         return false;
     if (fseeko(m_file, 0, SEEK_END) != 0 || (m_end = ftello(m_file)) < 0) {

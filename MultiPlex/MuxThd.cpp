@@ -1,5 +1,6 @@
 #include "MultiPlex/MuxThd.h"
 
+#include "MultiPlex/ContainerWriter.h"
 #include "MultiPlex/MP3FrameExtract.h"
 #include "platform/AviFile.h"
 #include "platform/Errors.h"
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <unistd.h>
 #include <vector>
 
@@ -175,10 +177,77 @@ void TMuxThd::run() {
     }
 }
 
+// The picture track being copied: its stream's header and whole format (some compressors
+// put their extradata after the bitmap header), and its samples with their key flags. Sets
+// the file a failure is reported on.
+class TMuxThd::VideoSource {
+public:
+    VideoSource(const std::string& file, std::string& currentFile)
+        : m_file(file), m_currentFile(currentFile) {
+        m_currentFile = m_file;
+        Check(AVIFileOpen(m_source, m_file, OF_READ), "FileOpen failed. Err: $");
+    }
+
+    void ReadStream() {
+        m_currentFile = m_file;
+        AVIFILEINFO fileInfo;
+        Check(AVIFileInfo(m_source, fileInfo), "FileInfo failed. Err: $");
+        Check(AVIFileGetStream(m_source, m_stream, streamtypeVIDEO, 0), "GetStream failed. Err: $");
+        Check(AVIStreamInfo(m_stream, Info), "StreamInfo failed. Err: $");
+        std::int32_t formatSize = 0;
+        Check(AVIStreamReadFormat(m_stream, 0, nullptr, &formatSize),
+              "StreamReadFormat failed. Err: $");
+        Format.resize(std::size_t(std::max<std::int32_t>(formatSize, 1)));
+        Check(AVIStreamReadFormat(m_stream, 0, Format.data(), &formatSize),
+              "StreamReadFormat failed. Err: $");
+        Format.resize(std::size_t(std::max<std::int32_t>(formatSize, 0)));
+        First = std::max(AVIStreamStart(m_stream), 0);
+        Length = static_cast<std::int32_t>(fileInfo.dwLength);
+    }
+
+    // Sample First + i into buffer (grown as needed); its size in bytes.
+    std::int32_t Read(std::int32_t i, std::vector<std::uint8_t>& buffer, bool& key) {
+        m_currentFile = m_file;
+        const std::int32_t pos = First + i;
+        std::int32_t bytes = 0;
+        std::int32_t samples = 0;
+        Check(AVIStreamRead(m_stream, pos, 1, nullptr, 0, &bytes, &samples),
+              "StreamRead failed. Err: $");
+        if (std::size_t(bytes) > buffer.size())
+            buffer.resize(std::size_t(bytes));
+        if (bytes > 0)
+            Check(AVIStreamRead(m_stream, pos, 1, buffer.data(), bytes, &bytes, &samples),
+                  "StreamRead failed. Err: $");
+        key = AVIStreamFindSample(m_stream, pos, FIND_KEY) == pos;
+        return bytes;
+    }
+
+    void Release() {
+        AVIStreamRelease(m_stream);
+        AVIFileRelease(m_source);
+    }
+
+    AVISTREAMINFO Info;
+    std::vector<std::uint8_t> Format;
+    std::int32_t First = 0;
+    std::int32_t Length = 0;
+
+private:
+    AviLibrary m_library;
+    std::string m_file;
+    std::string& m_currentFile;
+    PAVIFILE m_source;
+    PAVISTREAM m_stream;
+};
+
 void TMuxThd::Execute() {
     LogMessage("Audio : " + AudioFile);
     LogMessage("Video : " + VideoFile);
     LogMessage("Output : " + OutputFile);
+    if (Container != TContainer::Avi) {
+        ExecuteContainer();
+        return;
+    }
     LogMessage("Loading MP3 file");
 
     m_currentFile = AudioFile;
@@ -191,37 +260,18 @@ void TMuxThd::Execute() {
     m_audioFrames = audioFrames;
     LogMessage("MP3 file succesfully loaded (" + std::to_string(audioFrames) + " frames)");
 
-    AviLibrary library;
-    PAVIFILE source;
+    VideoSource video(VideoFile, m_currentFile);
     PAVIFILE target;
-    m_currentFile = VideoFile;
-    Check(AVIFileOpen(source, VideoFile, OF_READ), "FileOpen failed. Err: $");
     m_currentFile = OutputFile;
     // Creating the output would truncate the video being copied.
     if (SameFile(VideoFile, OutputFile))
         Check(AVIERR_FILEOPEN, "FileOpen failed. Err: $");
     Check(AVIFileOpen(target, OutputFile, OF_WRITE | OF_CREATE), "FileOpen failed. Err: $");
-
-    m_currentFile = VideoFile;
-    AVIFILEINFO fileInfo;
-    Check(AVIFileInfo(source, fileInfo), "FileInfo failed. Err: $");
-    PAVISTREAM videoIn;
-    Check(AVIFileGetStream(source, videoIn, streamtypeVIDEO, 0), "GetStream failed. Err: $");
-    AVISTREAMINFO videoInfo;
-    Check(AVIStreamInfo(videoIn, videoInfo), "StreamInfo failed. Err: $");
+    video.ReadStream();
     m_currentFile = OutputFile;
     PAVISTREAM videoOut;
-    Check(AVIFileCreateStream(target, videoOut, videoInfo), "CreateStream failed. Err: $");
-
-    // The whole format: some compressors put their extradata after the bitmap header.
-    m_currentFile = VideoFile;
-    std::int32_t formatSize = 0;
-    Check(AVIStreamReadFormat(videoIn, 0, nullptr, &formatSize), "StreamReadFormat failed. Err: $");
-    std::vector<std::uint8_t> format(std::max<std::int32_t>(formatSize, 1));
-    Check(AVIStreamReadFormat(videoIn, 0, format.data(), &formatSize),
-          "StreamReadFormat failed. Err: $");
-    m_currentFile = OutputFile;
-    Check(AVIStreamSetFormat(videoOut, 0, format.data(), formatSize),
+    Check(AVIFileCreateStream(target, videoOut, video.Info), "CreateStream failed. Err: $");
+    Check(AVIStreamSetFormat(videoOut, 0, video.Format.data(), std::int32_t(video.Format.size())),
           "StreamSetFormat failed. Err: $");
 
     // Without a single frame there is no rate to declare, and readers refuse a whole file
@@ -239,27 +289,17 @@ void TMuxThd::Execute() {
     }
 
     LogMessage("Adding Video Stream");
-    const std::int32_t first = std::max(AVIStreamStart(videoIn), 0);
-    const auto length = static_cast<std::int32_t>(fileInfo.dwLength);
+    const std::int32_t length = video.Length;
     SetProgress(0, length);
     std::vector<std::uint8_t> buffer(1);
     for (std::int32_t i = 0; i < length; ++i) {
         if (isInterruptionRequested())
             break;
-        const std::int32_t pos = first + i;
-        m_currentFile = VideoFile;
-        std::int32_t bytes = 0;
-        std::int32_t samples = 0;
-        Check(AVIStreamRead(videoIn, pos, 1, nullptr, 0, &bytes, &samples),
-              "StreamRead failed. Err: $");
-        if (std::size_t(bytes) > buffer.size())
-            buffer.resize(std::size_t(bytes));
-        if (bytes > 0)
-            Check(AVIStreamRead(videoIn, pos, 1, buffer.data(), bytes, &bytes, &samples),
-                  "StreamRead failed. Err: $");
-        const bool key = AVIStreamFindSample(videoIn, pos, FIND_KEY) == pos;
+        bool key = false;
+        const std::int32_t bytes = video.Read(i, buffer, key);
         m_currentFile = OutputFile;
-        Check(AVIStreamWrite(videoOut, pos, 1, buffer.data(), bytes, key ? AVIIF_KEYFRAME : 0),
+        Check(AVIStreamWrite(videoOut, video.First + i, 1, buffer.data(), bytes,
+                             key ? AVIIF_KEYFRAME : 0),
               "StreamWrite failed. Err: $");
         SetProgress(i + 1, length);
     }
@@ -288,9 +328,8 @@ void TMuxThd::Execute() {
     if (cancelled)
         AVIFileAbandon(target);
     AVIStreamRelease(audioOut);
-    AVIStreamRelease(videoIn);
     AVIStreamRelease(videoOut);
-    AVIFileRelease(source);
+    video.Release();
     // The last handle of the output finishes it on disk: headers and index.
     m_currentFile = OutputFile;
     Check(AVIFileRelease(target), "FileRelease failed. Err: $");
@@ -298,6 +337,89 @@ void TMuxThd::Execute() {
     if (!cancelled)
         LogMessage("Done");
     m_aborted = cancelled;
+}
+
+// MP4 or Matroska: the samples of both streams written in time order, so that players read
+// them interleaved; without a soundtrack the picture track alone changes container.
+void TMuxThd::ExecuteContainer() {
+    std::optional<TMP3FrameExtract> frames;
+    int audioFrames = 0;
+    if (!AudioFile.empty()) {
+        LogMessage("Loading MP3 file");
+        m_currentFile = AudioFile;
+        frames.emplace(AudioFile);
+        frames->OnScanProgress = [this](std::uint8_t percent) { ScanProgress(percent); };
+        frames->OnCheckCancel = [this] { return isInterruptionRequested(); };
+        frames->Scan();
+        audioFrames = frames->SampleRate() > 0 ? frames->CompleteFrames() : 0;
+        m_audioFrames = audioFrames;
+        LogMessage("MP3 file succesfully loaded (" + std::to_string(audioFrames) + " frames)");
+    }
+
+    VideoSource video(VideoFile, m_currentFile);
+    video.ReadStream();
+    m_currentFile = OutputFile;
+    if (SameFile(VideoFile, OutputFile))
+        Check(AVIERR_FILEOPEN, "FileOpen failed. Err: $");
+    TContainerWriter out(OutputFile, Container);
+    out.AddVideo(video.Format, video.Info.dwScale, video.Info.dwRate);
+    const std::int64_t samplesPerFrame = frames ? Mp3SamplesPerFrame(*frames) : 1;
+    const std::int64_t sampleRate = audioFrames > 0 ? frames->SampleRate() : 1;
+    if (audioFrames > 0)
+        out.AddAudio(int(sampleRate), frames->Channels(), int(samplesPerFrame), frames->Bitrate());
+    out.Begin();
+
+    LogMessage("Writing the " + ContainerName(Container) + " file");
+    std::optional<TSoundtrack> soundtrack;
+    if (audioFrames > 0) {
+        m_currentFile = AudioFile;
+        soundtrack.emplace(AudioFile);
+    }
+    const std::int64_t total = std::int64_t(video.Length) + audioFrames;
+    const auto progress = [&](std::int64_t done) {
+        SetProgress(int(done * 1000 / std::max<std::int64_t>(total, 1)), 1000);
+    };
+    progress(0);
+    // Video sample i starts at i x scale / rate s, audio frame k at k x samples / sample rate.
+    const std::int64_t videoUnit = std::int64_t(video.Info.dwScale) * sampleRate;
+    const std::int64_t audioUnit = samplesPerFrame * std::int64_t(video.Info.dwRate);
+    std::vector<std::uint8_t> buffer(1);
+    std::int32_t i = 0;
+    int k = 0;
+    while (i < video.Length || k < audioFrames) {
+        if (isInterruptionRequested())
+            break;
+        if (k >= audioFrames || (i < video.Length && i * videoUnit <= k * audioUnit)) {
+            bool key = false;
+            const std::int32_t bytes = video.Read(i, buffer, key);
+            m_currentFile = OutputFile;
+            if (bytes > 0) // a position the writer left empty holds no frame
+                out.Write(0, i, buffer.data(), std::size_t(bytes), key);
+            ++i;
+        } else {
+            const std::int64_t start = frames->FrameStart(k);
+            const auto size = std::size_t(frames->FrameEnd(k) - start);
+            if (size > buffer.size())
+                buffer.resize(size);
+            m_currentFile = AudioFile;
+            soundtrack->Read(start, buffer.data(), size);
+            m_currentFile = OutputFile;
+            out.Write(1, k, buffer.data(), size, true);
+            ++k;
+        }
+        progress(std::int64_t(i) + k);
+    }
+    video.Release();
+    m_currentFile = OutputFile;
+    // A join cut short never takes the output's name: the picture track stays in VideoFile.
+    if (isInterruptionRequested()) {
+        out.Abandon();
+        m_aborted = true;
+        return;
+    }
+    out.Finish();
+    LogMessage("Done");
+    m_aborted = false;
 }
 
 } // namespace lv

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MultiPlex/Container.h"
 #include "platform/WorkerThread.h"
 
 #include <atomic>
@@ -56,8 +57,12 @@ public:
     ~TMuxThd() override;
 
     std::string VideoFile;
+    // Empty: no soundtrack (only for a container other than AVI).
     std::string AudioFile;
     std::string OutputFile;
+    // AVI as always; MP4 or Matroska interleave the picture track and the soundtrack's frames
+    // in time order through libavformat, nothing decoded.
+    TContainer Container = TContainer::Avi;
     // Sent when the displayed progress changes (at most about a thousand times per phase).
     std::function<void(int position, int max, const std::string& text)> OnProgress;
     // Log lines in English; level 0 (verbose) for the steps, 2 for the failure.
@@ -80,7 +85,9 @@ protected:
     void run() override;
 
 private:
+    class VideoSource;
     void Execute();
+    void ExecuteContainer();
     void LogMessage(const std::string& message);
     void SetProgress(int position, int max);
     void ScanProgress(std::uint8_t percent);

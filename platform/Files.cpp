@@ -80,13 +80,15 @@ bool SameFile(const std::string& a, const std::string& b) {
     return !a.empty() && !b.empty() && fs::equivalent(fs::u8path(a), fs::u8path(b), ec) && !ec;
 }
 
-namespace {
-
 bool NameTaken(const std::string& path) {
     std::error_code ec;
+    // A dangling link or a folder takes the name as much as a file does. A name that cannot
+    // be looked at (type none) is left for whatever uses it to report.
     const auto type = fs::symlink_status(fs::u8path(path), ec).type();
     return type != fs::file_type::not_found && type != fs::file_type::none;
 }
+
+namespace {
 
 // Fails with EEXIST instead of replacing, where the file system can say so atomically.
 int RenameNoReplace(const std::string& from, const std::string& to) {

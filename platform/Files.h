@@ -28,6 +28,8 @@ bool FolderWritable(const std::string& folder);
 std::string ResolvePath(const std::string& folder, const std::string& path);
 // Whether two paths name the same existing file, through links and other spellings.
 bool SameFile(const std::string& a, const std::string& b);
+// Whether anything has the name: a file, a folder, a link (even dangling).
+bool NameTaken(const std::string& path);
 // Where a video that did not finish is kept when its name is taken: the first free one of
 // "show.partial.avi", "show.partial-1.avi"... beside "show.avi".
 std::string PartialFileName(const std::string& path);

@@ -1,10 +1,15 @@
 #include "platform/NamedMutex.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
+#include <optional>
+#include <sstream>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace lv {
@@ -40,13 +45,46 @@ TNamedMutex::~TNamedMutex() {
         ::close(m_fd); // releases the lock
 }
 
+namespace {
+
+// Whether the system's lock table lists a holder, shared or exclusive, of the file. Looking
+// takes no lock, so it cannot make a burner that is starting think another one runs.
+// Empty when the table cannot be read.
+std::optional<bool> listedAsLocked(const struct stat& file) {
+    std::ifstream table("/proc/locks");
+    if (!table)
+        return std::nullopt;
+    for (std::string line; std::getline(table, line);) {
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, pid, id;
+        fields >> number >> kind;
+        if (kind == "->")
+            continue; // waiting for the lock, not holding it
+        fields >> mode >> access >> pid >> id;
+        unsigned devMajor = 0, devMinor = 0;
+        unsigned long long inode = 0;
+        if (kind == "FLOCK" &&
+            std::sscanf(id.c_str(), "%x:%x:%llu", &devMajor, &devMinor, &inode) == 3 &&
+            inode == file.st_ino && devMajor == major(file.st_dev) &&
+            devMinor == minor(file.st_dev))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 bool NamedMutexExists(const std::string& name) {
     const std::string path = NamedMutexPath(name);
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false; // never created: nobody holds it
+    if (const auto listed = listedAsLocked(st))
+        return *listed;
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return false; // never created: nobody holds it
-    // Only an exclusive probe is refused by a shared holder too. It holds the lock for an
-    // instant, as a shared probe did against an exclusive taker.
+        return false;
+    // Without the table: only an exclusive probe is refused by a shared holder too.
     int rc;
     do
         rc = ::flock(fd, LOCK_EX | LOCK_NB);

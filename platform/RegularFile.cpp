@@ -8,15 +8,17 @@
 
 namespace lv {
 
-int OpenRegularFile(const std::string& path, std::string& why) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+int OpenRegularFile(const std::string& path, std::string& why, int access) {
+    const int fd = ::open(path.c_str(), access | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         why = std::strerror(errno);
         return -1;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        why = S_ISDIR(st.st_mode) ? std::strerror(EISDIR) : "not a regular file";
+        why = st.st_mode == 0       ? std::strerror(errno)
+              : S_ISDIR(st.st_mode) ? std::strerror(EISDIR)
+                                    : "not a regular file";
         ::close(fd);
         return -1;
     }

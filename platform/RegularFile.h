@@ -10,8 +10,8 @@ namespace lv {
 // reads for good, so only regular files are opened, and the open itself never waits.
 
 // The descriptor, in blocking mode, or -1 with `why` set: the system's reason or "not a
-// regular file".
-int OpenRegularFile(const std::string& path, std::string& why);
+// regular file". `access`: O_RDONLY, O_WRONLY or O_RDWR.
+int OpenRegularFile(const std::string& path, std::string& why, int access = 0);
 // The same as a stdio stream ("rb"); null with `why` set.
 std::FILE* OpenRegularFileStream(const std::string& path, std::string& why);
 // Whether nothing, or a regular file, has the name (what may be read or replaced freely).

@@ -7,12 +7,14 @@
 #include <QDeadlineTimer>
 #include <QMetaObject>
 
+#include <cstdio>
+
 namespace lv {
 
 TWorkerThread::TWorkerThread(QObject* parent) : QThread(parent) {
     // Emitted in the worker once run() has returned: everything it did comes before Join.
-    connect(this, &QThread::finished, this, [this] { LV_HAPPENS_BEFORE(this); },
-            Qt::DirectConnection);
+    connect(
+        this, &QThread::finished, this, [this] { LV_HAPPENS_BEFORE(this); }, Qt::DirectConnection);
 }
 
 void TWorkerThread::Join() {
@@ -73,7 +75,10 @@ int TWorkerThread::ErrorLine() const {
 void TWorkerThread::SetError(const std::exception& e) {
     const auto* failed = dynamic_cast<const EAssertionFailed*>(&e);
     std::lock_guard lock(m_errorMutex);
-    m_errorMessage = e.what();
+    // What the user is shown: a library's own text is no message (it goes to standard error).
+    m_errorMessage = dynamic_cast<const Error*>(&e) ? std::string(e.what()) : ErrorWithLocation(e);
+    if (!dynamic_cast<const Error*>(&e))
+        std::fprintf(stderr, "Internal error: %s\n", e.what());
     m_errorUnit = failed ? failed->unit() : std::string();
     m_errorLine = failed ? failed->line() : 0;
 }

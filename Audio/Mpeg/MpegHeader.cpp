@@ -177,7 +177,7 @@ bool TMpegHeader::FindNext(TWFileStream& stream, bool afterCurrent) {
         if (std::int64_t tag = id3v2TagSize(stream)) {
             // A size that runs past the file cannot be true; the frames may still follow the
             // tag's header, and the search finds them.
-            if (tag >= stream.Size())
+            if (tag > stream.Size())
                 tag = 10;
             stream.Seek(tag, TWFileStream::soBeginning);
             unsigned char b = 0;

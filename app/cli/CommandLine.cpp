@@ -64,7 +64,8 @@ Renders a project's pictures to an AVI video, as the window's "Go !" does.
 
 Ctrl-C cancels: the video written so far is closed and the command exits with 130.
 A cancelled run never replaces an earlier video of the output's name: that one stays as
-it was, and the video made so far goes beside it as NAME.partial.avi.
+it was, and the video made so far goes beside it (NAME.partial.avi), or stays in
+temp.avi when the soundtrack was being joined; the last message says where.
 )";
     // Wrapped where a line would pass 88 characters, as the rest of the text is.
     std::string list;

@@ -218,6 +218,8 @@ std::vector<std::unique_ptr<QWidget>> TMainDlg::CreateDialogs() {
 }
 
 void TMainDlg::showError(const std::exception& e) {
+    if (m_log && !dynamic_cast<const Error*>(&e))
+        m_log->Write(std::string("Internal error: ") + e.what(), llError);
     m_dialogs->Error(this, q(ErrorWithLocation(e)));
 }
 

@@ -1,5 +1,7 @@
 #include "app/run/RunSettings.h"
 
+#include "MultiPlex/Container.h"
+
 #include "platform/Files.h"
 
 #include <charconv>
@@ -45,13 +47,17 @@ int RoundSpinValue(double value) {
 }
 
 const std::vector<std::string>& ResolutionItems() {
-    static const std::vector<std::string> items = {"320x240", "640x480", "720x576", "1280x720",
-                                                   "1920x1080"};
+    static const std::vector<std::string> items = {"320x240",   "640x480",   "720x576",  "1280x720",
+                                                   "1920x1080", "3840x2160", "1080x1920"};
     return items;
 }
 
-std::string OutputFileName(const std::string& chosen) {
-    return ExtractFileExt(chosen) == ".avi" ? chosen : chosen + ".avi";
+std::string OutputFileName(const std::string& chosen, const std::string& extension) {
+    const std::string ext = ExtractFileExt(chosen);
+    for (TContainer c : {TContainer::Avi, TContainer::Mp4, TContainer::Matroska})
+        if (ext == ContainerExtension(c))
+            return chosen;
+    return chosen + extension;
 }
 
 } // namespace lv

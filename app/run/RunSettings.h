@@ -39,13 +39,14 @@ bool ApplyVisualOptionsRule(TRunSettings& settings);
 // A spin edit's value as the run takes it: nearest whole number, ties to even.
 int RoundSpinValue(double value);
 
-// The resolutions offered, in order: the classic three, then HD. kDefaultResolution is the
-// one selected at start ("640x480").
+// The resolutions offered, in order: the classic three, then HD, 4K and portrait HD.
+// kDefaultResolution is the one selected at start ("640x480").
 const std::vector<std::string>& ResolutionItems();
 inline constexpr int kDefaultResolution = 1;
 
-// The output file a chosen name stands for: ".avi" appended unless the extension is exactly
-// ".avi" (case matters, so "show.AVI" becomes "show.AVI.avi").
-std::string OutputFileName(const std::string& chosen);
+// The output file a chosen name stands for: `extension` (the chosen filter's, ".avi" by
+// default) appended unless the name's extension is exactly one of the written containers'
+// ".avi", ".mp4", ".mkv" (case matters, so "show.AVI" becomes "show.AVI.avi").
+std::string OutputFileName(const std::string& chosen, const std::string& extension = ".avi");
 
 } // namespace lv

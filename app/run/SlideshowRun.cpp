@@ -3,6 +3,7 @@
 #include "Common/BmpToAvi.h"
 #include "Common/PictureList.h"
 #include "Common/VideoMakerThd.h"
+#include "MultiPlex/Container.h"
 #include "MultiPlex/MuxThd.h"
 #include "MultiPlex/TempVideo.h"
 #include "log/KLog.h"
@@ -100,6 +101,9 @@ void TSlideshowRun::Start(TRunSettings& s) {
     if (s.Fps <= 0)
         throw Error("Invalid frame rate");
     checkOutputIsNoInput(s, m_pictures);
+    const TContainer container = ContainerOfFile(s.OutputFile);
+    if (const std::string refusal = ContainerRefusal(container, s.FourCC); !refusal.empty())
+        throw Error(refusal);
 
     if (ApplyVisualOptionsRule(s)) {
         // The options are shown off before the message tells why.
@@ -125,10 +129,13 @@ void TSlideshowRun::Start(TRunSettings& s) {
     m_writer->Width = res.Width;
     m_writer->Height = res.Height;
     m_writer->FrameTime = 1000 / s.Fps;
-    // With a soundtrack the picture track goes under a name that holds no file of the
-    // user's, and the output takes its name from the join: a failed join leaves an earlier
-    // file of that name as it was.
-    m_tempFile = s.SoundtrackFile.empty() ? std::string() : TempVideoFileName(s.OutputFile);
+    // With a soundtrack, or for MP4 and Matroska, the picture track goes under a name that
+    // holds no file of the user's, and the output takes its name from the join: a failed join
+    // leaves an earlier file of that name as it was.
+    m_container = container;
+    m_tempFile = s.SoundtrackFile.empty() && container == TContainer::Avi
+                     ? std::string()
+                     : TempVideoFileName(s.OutputFile);
     m_writer->FileName = m_tempFile.empty() ? s.OutputFile : m_tempFile;
     m_writer->SetCodec(s.FourCC);
     WriteRegString("LastFCC", s.FourCC);
@@ -187,6 +194,12 @@ void TSlideshowRun::VideoThreadDone() {
         return;
     }
     const std::string& output = m_settings.OutputFile;
+    if ((aborted || m_cancelled) && m_container != TContainer::Avi) {
+        // The picture track is an AVI: it never takes the name of an MP4 or Matroska file.
+        finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."),
+               FileExists(m_tempFile) ? q(keptTrackDetail()) : QString());
+        return;
+    }
     if (aborted || (m_cancelled && !m_settings.SoundtrackFile.empty())) {
         // A stopped run never replaces an earlier video: what it made goes beside it. Cancelled
         // after the last frame, the picture track is complete but the join not begun.
@@ -204,11 +217,12 @@ void TSlideshowRun::VideoThreadDone() {
                               "codec or different settings and retry."));
         return;
     }
-    if (m_settings.SoundtrackFile.empty()) {
+    if (m_settings.SoundtrackFile.empty() && m_container == TContainer::Avi) {
         finish(TRunOutcome::Done, {});
         return;
     }
-    if (!FileExists(m_settings.SoundtrackFile)) {
+    m_soundGone = !m_settings.SoundtrackFile.empty() && !FileExists(m_settings.SoundtrackFile);
+    if (m_soundGone && m_container == TContainer::Avi) {
         // Delivered all the same, as without a soundtrack; the user must know why it is silent.
         if (deliverPictureTrack(true))
             finish(TRunOutcome::Done, {},
@@ -219,8 +233,9 @@ void TSlideshowRun::VideoThreadDone() {
 
     m_mux = std::make_unique<TMuxThd>();
     m_mux->VideoFile = m_tempFile;
-    m_mux->AudioFile = m_settings.SoundtrackFile;
+    m_mux->AudioFile = m_soundGone ? std::string() : m_settings.SoundtrackFile;
     m_mux->OutputFile = output;
+    m_mux->Container = m_container;
     m_mux->OnProgress = [this](int position, int max, const std::string& text) {
         Q_EMIT MuxProgress(position, max, q(text));
     };
@@ -229,23 +244,33 @@ void TSlideshowRun::VideoThreadDone() {
             Qt::QueuedConnection);
     m_mux->start();
     setPhase(TRunPhase::Audio);
-    setStatus(QStringLiteral("Processing Audio"));
+    // Without a soundtrack the last step only changes the picture track's container.
+    setStatus(m_mux->AudioFile.empty() ? QStringLiteral("Processing Video")
+                                       : QStringLiteral("Processing Audio"));
+}
+
+std::string TSlideshowRun::keptTrackDetail() const {
+    return (m_settings.SoundtrackFile.empty() ? "The video is kept as AVI in "
+                                              : "The video without its soundtrack is kept in ") +
+           m_tempFile;
 }
 
 // The picture track becomes the output when no join follows. False, with the run
 // finished as failed, when it cannot take the output's name.
 bool TSlideshowRun::deliverPictureTrack(bool finished) {
     m_keptAs.clear();
-    if (m_tempFile.empty() || !FileExists(m_tempFile))
+    // Where the writer put it: a stopped track never replaced a file of the temp name either.
+    const std::string track = m_writer->KeptAs().empty() ? m_tempFile : m_writer->KeptAs();
+    if (m_tempFile.empty() || !FileExists(track))
         return true;
     std::error_code ec;
     if (finished) {
-        std::filesystem::rename(std::filesystem::u8path(m_tempFile),
+        std::filesystem::rename(std::filesystem::u8path(track),
                                 std::filesystem::u8path(m_settings.OutputFile), ec);
         m_keptAs = m_settings.OutputFile;
     } else {
         int error = 0;
-        m_keptAs = RenameKeepingEarlier(m_tempFile, m_settings.OutputFile, error);
+        m_keptAs = RenameKeepingEarlier(track, m_settings.OutputFile, error);
         ec = std::error_code(error, std::generic_category());
     }
     if (ec) {
@@ -260,14 +285,12 @@ bool TSlideshowRun::deliverPictureTrack(bool finished) {
 void TSlideshowRun::MuxThreadDone() {
     m_mux->Join();
     if (m_mux->Aborted()) {
-        finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."),
-               q("The video without its soundtrack is kept in " + m_tempFile));
+        finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."), q(keptTrackDetail()));
         return;
     }
     if (m_mux->Failed()) {
         // The picture track is the only copy of the encoded video: keep it and say where.
-        finish(TRunOutcome::Failed, q(m_mux->ErrorMessage()),
-               q("The video without its soundtrack is kept in " + m_tempFile),
+        finish(TRunOutcome::Failed, q(m_mux->ErrorMessage()), q(keptTrackDetail()),
                q(ErrorLocation(m_mux->ErrorUnit(), m_mux->ErrorLine())));
         return;
     }
@@ -276,11 +299,14 @@ void TSlideshowRun::MuxThreadDone() {
     Q_EMIT MuxProgress(0, 0, {});
     // After a join the done step comes with the status already cleared.
     setStatus(QString());
-    finish(TRunOutcome::Done, {},
-           m_mux->AudioFrames() == 0
-               ? q("The video has no sound: no MPEG audio frame was found in " +
-                   m_settings.SoundtrackFile + ".")
-               : QString());
+    QString detail;
+    if (m_soundGone)
+        detail =
+            q("The video has no sound: the soundtrack " + m_settings.SoundtrackFile + " is gone.");
+    else if (!m_settings.SoundtrackFile.empty() && m_mux->AudioFrames() == 0)
+        detail = q("The video has no sound: no MPEG audio frame was found in " +
+                   m_settings.SoundtrackFile + ".");
+    finish(TRunOutcome::Done, {}, detail);
 }
 
 void TSlideshowRun::finish(TRunOutcome outcome, const QString& message, const QString& detail,

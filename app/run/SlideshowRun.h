@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MultiPlex/Container.h"
 #include "app/run/RunSettings.h"
 
 #include <QObject>
@@ -53,7 +54,8 @@ public:
 
     // Starts a run. Throws lv::Error with "Empty picture list" or "Invalid output file", or
     // when the output names one of the run's inputs (a picture, the soundtrack, the project
-    // file), before anything is written; then the writer's errors (SetCodec, Open), as
+    // file) or when the output's container cannot hold the compressor (ContainerRefusal),
+    // before anything is written; then the writer's errors (SetCodec, Open), as
     // lv::EAssertionFailed where a check failed. May clear the visual options of `settings`
     // (see ApplyVisualOptionsRule), emitting Notice first.
     void Start(TRunSettings& settings);
@@ -101,6 +103,8 @@ private:
     void log(const std::string& line, int level = 1);
     void setPhase(TRunPhase phase);
     void setStatus(const QString& status);
+    // Where the picture track is kept when the last step did not make the output.
+    std::string keptTrackDetail() const;
 
     TPictureList& m_pictures;
     TKLog* m_log;
@@ -112,6 +116,8 @@ private:
     bool m_cancelled = false;
     std::string m_tempFile;
     std::string m_keptAs;
+    TContainer m_container = TContainer::Avi;
+    bool m_soundGone = false; // the soundtrack was deleted before the join
     QString m_status;
     QString m_message;
     QString m_detail;

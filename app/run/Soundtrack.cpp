@@ -10,7 +10,10 @@
 namespace lv {
 
 std::optional<std::int64_t> SoundtrackSeconds(const std::string& file) {
-    if (!file.empty()) {
+    // A name no reader takes is no soundtrack, whether or not the file is there.
+    if (AudioKindOfName(file) == akNone)
+        return std::nullopt;
+    {
         // Said as it is, rather than as a file no reader understands; and a pipe would block
         // a reader for good.
         std::string why;

@@ -133,6 +133,7 @@ TEST(RenderCommand, PipesInPlaceOfFilesEndWithAMessage) {
         const std::string err = p.readAllStandardError().toStdString();
         EXPECT_EQ(p.exitCode(), c.exitCode) << err;
         EXPECT_NE(err.find(c.says), std::string::npos) << err;
+        EXPECT_EQ(lv::FileExists(out), c.exitCode == 0);
     }
 }
 

@@ -221,11 +221,22 @@ TEST(RunSettings, ResolutionTextAndTheTimingRule) {
     EXPECT_EQ(lv::RoundSpinValue(3.5), 4);
 
     EXPECT_EQ(lv::ResolutionItems()[lv::kDefaultResolution], "640x480");
-    EXPECT_EQ(lv::ResolutionItems().back(), "1920x1080");
-    EXPECT_EQ(lv::ParseResolution(lv::ResolutionItems().back()).Height, 1080);
-    EXPECT_EQ(lv::OutputFileName("/v/show"), "/v/show.avi");
-    EXPECT_EQ(lv::OutputFileName("/v/show.avi"), "/v/show.avi");
-    EXPECT_EQ(lv::OutputFileName("/v/show.AVI"), "/v/show.AVI.avi");
+    EXPECT_EQ(lv::ResolutionItems(),
+              (std::vector<std::string>{"320x240", "640x480", "720x576", "1280x720", "1920x1080",
+                                        "3840x2160", "1080x1920"}));
+    EXPECT_EQ(lv::ParseResolution(lv::ResolutionItems().back()).Height, 1920);
+    // The chosen filter's extension is added unless the name ends in a written container's.
+    const struct {
+        const char *chosen, *filter, *output;
+    } names[] = {{"/v/show", ".avi", "/v/show.avi"},
+                 {"/v/show.avi", ".avi", "/v/show.avi"},
+                 {"/v/show.AVI", ".avi", "/v/show.AVI.avi"},
+                 {"/v/show", ".mp4", "/v/show.mp4"},
+                 {"/v/show.mkv", ".mp4", "/v/show.mkv"},
+                 {"/v/show.MP4", ".mp4", "/v/show.MP4.mp4"},
+                 {"/v/a.b", ".mkv", "/v/a.b.mkv"}};
+    for (const auto& n : names)
+        EXPECT_EQ(lv::OutputFileName(n.chosen, n.filter), n.output) << n.chosen << n.filter;
 }
 
 TEST(CodecChoice, RememberedFourCCPicksItsLineWhateverTheCase) {

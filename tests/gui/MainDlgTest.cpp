@@ -204,7 +204,7 @@ private Q_SLOTS:
         QCOMPARE(w.dlg->minimumSize(), w.dlg->maximumSize());
         QVERIFY(!(w.dlg->windowFlags() & Qt::WindowMaximizeButtonHint));
         auto* res = w.get<QComboBox>("res_cmb");
-        QCOMPARE(res->count(), 5);
+        QCOMPARE(res->count(), 7);
         QCOMPARE(res->itemText(2), QString("720x576"));
         QCOMPARE(res->currentText(), QString("640x480"));
         QVERIFY(w.get<QComboBox>("codecs_cmb")->currentText().startsWith("XVID"));

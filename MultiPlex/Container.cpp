@@ -1,0 +1,124 @@
+#include "MultiPlex/Container.h"
+
+#include "platform/Compressor.h"
+
+#include <algorithm>
+#include <cctype>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+namespace lv {
+
+namespace {
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(),
+                   [](unsigned char c) { return char(std::tolower(c)); });
+    return s;
+}
+
+// The installed compressor of that FourCC (compared as the compressors compare it).
+const TCompressorInfo* compressorOf(const std::string& fourCC) {
+    std::string wanted = fourCC.substr(0, 4);
+    wanted.resize(4, ' ');
+    for (const auto& info : ICInstalled())
+        if (lower(info.fourCC) == lower(wanted))
+            return &info;
+    return nullptr;
+}
+
+AVCodecID codecOf(const TCompressorInfo& info) {
+    if (info.encoder.empty())
+        return AV_CODEC_ID_RAWVIDEO;
+    const AVCodec* encoder = avcodec_find_encoder_by_name(info.encoder.c_str());
+    return encoder ? encoder->id : AV_CODEC_ID_NONE;
+}
+
+const char* muxerName(TContainer container) {
+    return container == TContainer::Mp4 ? "mp4" : "matroska";
+}
+
+} // namespace
+
+TContainer ContainerOfFile(const std::string& output) {
+    const auto dot = output.find_last_of("./");
+    const std::string ext =
+        dot == std::string::npos || output[dot] != '.' ? std::string() : lower(output.substr(dot));
+    if (ext == ".mp4")
+        return TContainer::Mp4;
+    if (ext == ".mkv")
+        return TContainer::Matroska;
+    return TContainer::Avi;
+}
+
+std::string ContainerName(TContainer container) {
+    switch (container) {
+    case TContainer::Mp4:
+        return "MP4";
+    case TContainer::Matroska:
+        return "Matroska";
+    case TContainer::Avi:
+        break;
+    }
+    return "AVI";
+}
+
+std::string ContainerExtension(TContainer container) {
+    switch (container) {
+    case TContainer::Mp4:
+        return ".mp4";
+    case TContainer::Matroska:
+        return ".mkv";
+    case TContainer::Avi:
+        break;
+    }
+    return ".avi";
+}
+
+bool ContainerHolds(TContainer container, const std::string& fourCC) {
+    const TCompressorInfo* info = compressorOf(fourCC);
+    if (!info)
+        return false;
+    if (container == TContainer::Avi)
+        return true;
+    const AVCodecID codec = codecOf(*info);
+    const AVOutputFormat* muxer = av_guess_format(muxerName(container), nullptr, nullptr);
+    return codec != AV_CODEC_ID_NONE && muxer &&
+           avformat_query_codec(muxer, codec, FF_COMPLIANCE_NORMAL) == 1;
+}
+
+std::vector<std::string> CompressorsHeldBy(TContainer container) {
+    std::vector<std::string> held;
+    for (const auto& info : ICInstalled())
+        if (ContainerHolds(container, info.fourCC))
+            held.push_back(info.fourCC);
+    return held;
+}
+
+std::string ContainerRefusal(TContainer container, const std::string& fourCC) {
+    if (container == TContainer::Avi || ContainerHolds(container, fourCC))
+        return {};
+    std::string list;
+    for (const std::string& held : CompressorsHeldBy(container))
+        list += (list.empty() ? "" : ", ") + held;
+    return "The " + ContainerName(container) + " format cannot hold the compressor " + fourCC +
+           "; it takes " + list;
+}
+
+bool PlaysOnTheWeb(TContainer container, const std::string& fourCC) {
+    const TCompressorInfo* info = compressorOf(fourCC);
+    return container != TContainer::Avi && info && codecOf(*info) == AV_CODEC_ID_H264 &&
+           ContainerHolds(container, fourCC);
+}
+
+std::string WebCompressor() {
+    for (const auto& info : ICInstalled())
+        if (codecOf(info) == AV_CODEC_ID_H264)
+            return info.fourCC;
+    return {};
+}
+
+} // namespace lv
