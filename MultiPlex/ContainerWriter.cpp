@@ -13,6 +13,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavcodec/bsf.h>
 #include <libavformat/avformat.h>
 #include <libavformat/avio.h>
 #include <libavutil/channel_layout.h>
@@ -70,8 +71,36 @@ void TContainerWriter::fail(const std::string& step, int error) const {
                 m_path + "\"");
 }
 
+// The stream headers a codec keeps inside its key frames (H.264 from an AVI keeps its
+// parameter sets there), which Matroska needs before the first frame.
+std::vector<std::uint8_t> TContainerWriter::HeadersOf(const AVCodecParameters& par,
+                                                      const std::uint8_t* keyFrame,
+                                                      std::size_t size) {
+    std::vector<std::uint8_t> headers;
+    const AVBitStreamFilter* filter = av_bsf_get_by_name("extract_extradata");
+    AVBSFContext* bsf = nullptr;
+    if (!filter || !keyFrame || size == 0 || av_bsf_alloc(filter, &bsf) < 0)
+        return headers;
+    AVPacket* packet = av_packet_alloc();
+    if (packet && avcodec_parameters_copy(bsf->par_in, &par) >= 0 && av_bsf_init(bsf) >= 0 &&
+        av_new_packet(packet, int(size)) >= 0) {
+        std::memcpy(packet->data, keyFrame, size);
+        packet->flags = AV_PKT_FLAG_KEY;
+        if (av_bsf_send_packet(bsf, packet) >= 0 && av_bsf_receive_packet(bsf, packet) >= 0) {
+            std::size_t extraSize = 0;
+            if (const std::uint8_t* extra =
+                    av_packet_get_side_data(packet, AV_PKT_DATA_NEW_EXTRADATA, &extraSize))
+                headers.assign(extra, extra + extraSize);
+        }
+    }
+    av_packet_free(&packet);
+    av_bsf_free(&bsf);
+    return headers;
+}
+
 void TContainerWriter::AddVideo(const std::vector<std::uint8_t>& format, std::uint32_t scale,
-                                std::uint32_t rate) {
+                                std::uint32_t rate, const std::uint8_t* firstFrame,
+                                std::size_t firstFrameSize) {
     if (format.size() < sizeof(BITMAPINFOHEADER))
         fail("StreamSetFormat", AVERROR_INVALIDDATA);
     BITMAPINFOHEADER bih;
@@ -90,14 +119,16 @@ void TContainerWriter::AddVideo(const std::vector<std::uint8_t>& format, std::ui
     }
     par->width = bih.biWidth;
     par->height = bih.biHeight < 0 ? -bih.biHeight : bih.biHeight;
-    const std::size_t extra = format.size() - sizeof bih;
-    if (extra > 0) {
+    std::vector<std::uint8_t> extra(format.begin() + sizeof bih, format.end());
+    if (extra.empty())
+        extra = HeadersOf(*par, firstFrame, firstFrameSize);
+    if (!extra.empty()) {
         par->extradata =
-            static_cast<std::uint8_t*>(av_mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
+            static_cast<std::uint8_t*>(av_mallocz(extra.size() + AV_INPUT_BUFFER_PADDING_SIZE));
         if (!par->extradata)
             fail("StreamSetFormat", AVERROR(ENOMEM));
-        std::memcpy(par->extradata, format.data() + sizeof bih, extra);
-        par->extradata_size = int(extra);
+        std::memcpy(par->extradata, extra.data(), extra.size());
+        par->extradata_size = int(extra.size());
     }
     stream->time_base = AVRational{int(scale), int(rate)};
     stream->avg_frame_rate = AVRational{int(rate), int(scale)};

@@ -11,6 +11,7 @@ extern "C" {
 #include <libavutil/rational.h>
 }
 
+struct AVCodecParameters;
 struct AVFormatContext;
 
 namespace lv {
@@ -31,7 +32,9 @@ public:
     TContainerWriter& operator=(const TContainerWriter&) = delete;
 
     // The video stream: `format` as the AVI stream holds it, a sample every scale / rate s.
-    void AddVideo(const std::vector<std::uint8_t>& format, std::uint32_t scale, std::uint32_t rate);
+    // The first frame gives the codec's headers when the format has none.
+    void AddVideo(const std::vector<std::uint8_t>& format, std::uint32_t scale, std::uint32_t rate,
+                  const std::uint8_t* firstFrame, std::size_t firstFrameSize);
     // The audio stream: MPEG audio frames of samplesPerFrame samples each.
     void AddAudio(int sampleRate, int channels, int samplesPerFrame, int bitrate);
     // After the streams, before the first sample.
@@ -48,6 +51,8 @@ public:
 
 private:
     [[noreturn]] void fail(const std::string& step, int error) const;
+    static std::vector<std::uint8_t> HeadersOf(const AVCodecParameters& par,
+                                               const std::uint8_t* keyFrame, std::size_t size);
     void close();
 
     std::string m_path;

@@ -362,7 +362,12 @@ void TMuxThd::ExecuteContainer() {
     if (SameFile(VideoFile, OutputFile))
         Check(AVIERR_FILEOPEN, "FileOpen failed. Err: $");
     TContainerWriter out(OutputFile, Container);
-    out.AddVideo(video.Format, video.Info.dwScale, video.Info.dwRate);
+    std::vector<std::uint8_t> buffer(1);
+    bool key = false;
+    const std::int32_t firstBytes = video.Length > 0 ? video.Read(0, buffer, key) : 0;
+    m_currentFile = OutputFile;
+    out.AddVideo(video.Format, video.Info.dwScale, video.Info.dwRate, buffer.data(),
+                 std::size_t(std::max(firstBytes, 0)));
     const std::int64_t samplesPerFrame = frames ? Mp3SamplesPerFrame(*frames) : 1;
     const std::int64_t sampleRate = audioFrames > 0 ? frames->SampleRate() : 1;
     if (audioFrames > 0)
@@ -383,14 +388,12 @@ void TMuxThd::ExecuteContainer() {
     // Video sample i starts at i x scale / rate s, audio frame k at k x samples / sample rate.
     const std::int64_t videoUnit = std::int64_t(video.Info.dwScale) * sampleRate;
     const std::int64_t audioUnit = samplesPerFrame * std::int64_t(video.Info.dwRate);
-    std::vector<std::uint8_t> buffer(1);
     std::int32_t i = 0;
     int k = 0;
     while (i < video.Length || k < audioFrames) {
         if (isInterruptionRequested())
             break;
         if (k >= audioFrames || (i < video.Length && i * videoUnit <= k * audioUnit)) {
-            bool key = false;
             const std::int32_t bytes = video.Read(i, buffer, key);
             m_currentFile = OutputFile;
             if (bytes > 0) // a position the writer left empty holds no frame

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace lv {
@@ -48,8 +49,18 @@ public:
         setUp(dialog, request);
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.ConfirmOverwrite);
+        // A name typed without extension gets the chosen filter's.
+        if (!request.DefaultSuffix.isEmpty())
+            QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                             [&dialog](const QString& filter) {
+                                 const QString suffix = FilterSuffix(filter);
+                                 if (!suffix.isEmpty())
+                                     dialog.setDefaultSuffix(suffix);
+                             });
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
+        if (request.SelectedFilter)
+            *request.SelectedFilter = dialog.selectedNameFilter();
         return dialog.selectedFiles().front();
     }
 
@@ -69,6 +80,11 @@ private:
 };
 
 } // namespace
+
+QString FilterSuffix(const QString& filter) {
+    const auto match = QRegularExpression(QStringLiteral("\\*\\.([^ )*;]+)")).match(filter);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
 
 QString BoxCaption(TBoxKind kind) {
     static const char* const captions[] = {"Message", "Warning", "Error", "Question",

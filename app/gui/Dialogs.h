@@ -17,14 +17,19 @@ struct TFileDialog {
     QString Folder{};      // initial folder; empty for the dialog's own choice
     QStringList Filters{}; // in Qt's syntax: "JPEG (*.jpeg *.jpg)"
     QString DefaultSuffix{};
-    bool Multiple = false;         // open: several files may be chosen
-    bool ConfirmOverwrite = false; // save: ask before replacing a file
+    bool Multiple = false;             // open: several files may be chosen
+    bool ConfirmOverwrite = false;     // save: ask before replacing a file
+    QString* SelectedFilter = nullptr; // receives the filter chosen, when given
 };
 
 enum class TBoxKind { Message = 0, Warning = 1, Error = 2, Question = 3, Information = 4 };
 inline constexpr int kBoxOk = 1;
 inline constexpr int kBoxYes = 6; // what callers of the helper compare with
 inline constexpr int kBoxNo = 7;
+
+// The extension of a filter's first pattern, without its dot: "mp4" for "MP4 Files
+// (*.mp4)"; empty when it has none.
+QString FilterSuffix(const QString& filter);
 
 // "Message", "Warning", "Error", "Question", "Information": never translated.
 QString BoxCaption(TBoxKind kind);

@@ -4,6 +4,7 @@
 #include "Common/BmpToAvi.h"
 #include "Common/FrameServer.h"
 #include "Lang/TextStorage.h"
+#include "MultiPlex/Container.h"
 #include "app/gui/AboutDlg.h"
 #include "app/gui/BurnDlg.h"
 #include "app/gui/CodecConfigDlg.h"
@@ -391,14 +392,45 @@ void TMainDlg::resetaudio_btnClick() {
 void TMainDlg::out_btnClick() {
     TFileDialog request{QStringLiteral("JSD"),
                         q(ReadRegString("OutPath")),
-                        {QStringLiteral("AVI Files (*.avi)")},
+                        {QStringLiteral("AVI Files (*.avi)"), QStringLiteral("MP4 Files (*.mp4)"),
+                         QStringLiteral("Matroska Files (*.mkv)")},
                         QStringLiteral("avi")};
     request.ConfirmOverwrite = true;
+    QString filter;
+    request.SelectedFilter = &filter;
     const QString name = m_dialogs->SaveFile(this, request);
     if (name.isEmpty())
         return;
-    ui->out_txt->setText(q(OutputFileName(s(name))));
+    const QString suffix = FilterSuffix(filter);
+    const std::string output =
+        OutputFileName(s(name), suffix.isEmpty() ? std::string(".avi") : "." + s(suffix));
+    ui->out_txt->setText(q(output));
     WriteRegString("OutPath", ExtractFilePath(s(name)));
+    proposeWebCompressor(output);
+}
+
+// MP4 and Matroska are chosen to be played in browsers and on phones, which show no picture
+// of most compressors: the one they show is proposed, and the user may keep theirs.
+void TMainDlg::proposeWebCompressor(const std::string& output) {
+    const TContainer container = ContainerOfFile(output);
+    const int index = ui->codecs_cmb->currentIndex();
+    const std::string fourCC =
+        index < 0 ? std::string() : FourCCOfLine(s(ui->codecs_cmb->currentText()));
+    const std::string web = WebCompressor();
+    if (container == TContainer::Avi || web.empty() || PlaysOnTheWeb(container, fourCC))
+        return;
+    const std::string kind = ContainerName(container);
+    const std::string why = ContainerHolds(container, fourCC)
+                                ? fourCC + " video in " + kind +
+                                      " files plays in desktop players, but web browsers and "
+                                      "phones show no picture."
+                                : ContainerRefusal(container, fourCC) + ".";
+    if (!m_dialogs->Confirm(this, q(why + " Use " + web + " instead?")))
+        return;
+    std::vector<std::string> lines;
+    for (int i = 0; i < ui->codecs_cmb->count(); ++i)
+        lines.push_back(s(ui->codecs_cmb->itemText(i)));
+    ui->codecs_cmb->setCurrentIndex(SelectCodecLine(lines, web));
 }
 
 // --- the run ---

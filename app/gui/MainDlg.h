@@ -134,6 +134,7 @@ private:
     void updatePictureCount();
     void organize(int preselected);
     void updateMatchAudio();
+    void proposeWebCompressor(const std::string& output);
     void fitWindow();
 
     std::unique_ptr<Ui::MainDlg> ui;

@@ -44,7 +44,11 @@ public:
         fileDialogs << request;
         return openAnswers.isEmpty() ? QStringList() : openAnswers.takeFirst();
     }
+    QString saveFilterAnswer; // the filter the user picked; empty: the first
     QString SaveFile(QWidget*, const lv::TFileDialog& request) override {
+        if (request.SelectedFilter)
+            *request.SelectedFilter =
+                saveFilterAnswer.isEmpty() ? request.Filters.value(0) : saveFilterAnswer;
         fileDialogs << request;
         return saveAnswers.isEmpty() ? QString() : saveAnswers.takeFirst();
     }

@@ -1,4 +1,5 @@
 #include "app/gui/MainDlg.h"
+#include "MultiPlex/Container.h"
 #include "app/gui/ElidedComboBox.h"
 
 #include "Captions.h"
@@ -606,6 +607,52 @@ private Q_SLOTS:
         QVERIFY(!w.get<QCheckBox>("xfade_chk")->isChecked());
         QVERIFY(w.get("dynamics_chk")->isEnabled());
         QCOMPARE(lvtest::probeStreams(w.dir.file("show.avi")).at(0).packets, 2LL);
+    }
+
+    // MP4 from the save dialog's second filter, H264 proposed for the web, a whole run.
+    void aRunToMp4ThroughTheWindow() {
+        if (lv::WebCompressor().empty())
+            QSKIP("no H264 compressor installed");
+        Window w;
+        w.dlg->AddPictureFiles(w.pictures(2));
+        w.dialogs->saveFilterAnswer = "MP4 Files (*.mp4)";
+        w.dialogs->saveAnswers << QString::fromStdString(w.dir.file("web"));
+        w.click("out_btn");
+        QCOMPARE(w.dialogs->fileDialogs.back().Filters,
+                 (QStringList{"AVI Files (*.avi)", "MP4 Files (*.mp4)", "Matroska Files (*.mkv)"}));
+        QCOMPARE(w.get<QLineEdit>("out_txt")->text(),
+                 QString::fromStdString(w.dir.file("web.mp4")));
+        QCOMPARE(w.dialogs->confirmations.size(), 1);
+        QVERIFY(w.dialogs->confirmations[0].contains("XVID") &&
+                w.dialogs->confirmations[0].endsWith("Use H264 instead?"));
+        QVERIFY(w.get<QComboBox>("codecs_cmb")->currentText().startsWith("H264"));
+
+        // Declined, the user's compressor stays; a name with a container's extension keeps it.
+        auto* codecs = w.get<QComboBox>("codecs_cmb");
+        codecs->setCurrentIndex(codecs->findText("XVID", Qt::MatchStartsWith));
+        w.dialogs->confirmAnswer = false;
+        w.dialogs->saveFilterAnswer.clear();
+        w.dialogs->saveAnswers << QString::fromStdString(w.dir.file("keep.mkv"));
+        w.click("out_btn");
+        QCOMPARE(w.get<QLineEdit>("out_txt")->text(),
+                 QString::fromStdString(w.dir.file("keep.mkv")));
+        QCOMPARE(w.dialogs->confirmations.size(), 2);
+        QVERIFY(codecs->currentText().startsWith("XVID"));
+
+        codecs->setCurrentIndex(codecs->findText("H264", Qt::MatchStartsWith));
+        w.get<QLineEdit>("out_txt")->setText(QString::fromStdString(w.dir.file("web.mp4")));
+        w.dlg->SetSoundtrackFile(
+            lvtest::makeMp3(w.dir.path().string(), "song", {"-b", "128"}, 44100, 2, 2.0));
+        w.get<QSpinBox>("time_txt")->setValue(2000);
+        w.click("go_btn");
+        QVERIFY(w.runToEnd());
+        QVERIFY2(w.dialogs->errors.isEmpty(), qPrintable(w.dialogs->errors.join("\n")));
+        QCOMPARE(w.dialogs->doneVideo, w.dir.file("web.mp4"));
+        const auto streams = lvtest::probeStreams(w.dir.file("web.mp4"));
+        QCOMPARE(int(streams.size()), 2);
+        QCOMPARE(QString::fromStdString(streams[0].codecName), QString("h264"));
+        QCOMPARE(QString::fromStdString(streams[1].codecName), QString("mp3"));
+        QVERIFY(!lv::FileExists(w.dir.file("temp.avi")));
     }
 
     void cancelAndCloseDuringARun() {
