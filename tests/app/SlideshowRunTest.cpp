@@ -587,3 +587,42 @@ TEST(SlideshowRun, AVideoWithoutSoundIsDeliveredAndSaysWhy) {
         EXPECT_EQ(streams[0].codecType, "video");
     }
 }
+
+// MP4 and Matroska: a compressor the container cannot hold is refused before anything is
+// written; a last step that fails keeps the picture track and says where; a cancel never
+// gives an AVI the output's name.
+TEST(SlideshowRun, ContainerRunsRefuseEarlyAndKeepThePictureTrack) {
+    Pictures p(2);
+    lv::TSlideshowRun run(p.list, nullptr);
+    lv::TRunSettings s = smallRun(p.dir.file("show.mp4"));
+    s.FourCC = "HFYU";
+    try {
+        runToEnd(run, s);
+        ADD_FAILURE() << "started";
+    } catch (const lv::Error& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("The MP4 format cannot hold the compressor HFYU", 0),
+                  0u)
+            << e.what();
+    }
+    EXPECT_FALSE(lv::FileExists(p.dir.file("temp.avi")) || lv::FileExists(s.OutputFile));
+
+    // A folder where the file should go: the join fails, the track stays as AVI.
+    s.FourCC = "XVID";
+    s.OutputFile = p.dir.file("taken.mkv");
+    std::filesystem::create_directory(s.OutputFile);
+    EXPECT_EQ(runToEnd(run, s), lv::TRunOutcome::Failed);
+    EXPECT_EQ(run.Detail().toStdString(), "The video is kept as AVI in " + p.dir.file("temp.avi"));
+    EXPECT_EQ(videoPackets(p.dir.file("temp.avi")), 66); // two pictures and a fade
+
+    // Stopped mid-track: the track stays in its own name, no MP4 is made.
+    s.OutputFile = p.dir.file("stopped.mp4");
+    QObject::connect(&run, &lv::TSlideshowRun::VideoProgress, [&](int position, int) {
+        if (position == 5)
+            run.Cancel();
+    });
+    EXPECT_EQ(runToEnd(run, s), lv::TRunOutcome::Aborted);
+    EXPECT_EQ(run.Detail().toStdString(),
+              "The video is kept as AVI in " + p.dir.file("temp-1.avi"));
+    EXPECT_FALSE(lv::FileExists(s.OutputFile));
+    EXPECT_GT(videoPackets(p.dir.file("temp-1.avi")), 0);
+}
