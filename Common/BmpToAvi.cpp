@@ -95,20 +95,24 @@ void TBmpToAvi::AddFrame(const TDib& bitmap) {
         if (!m_compressor->CompressBegin(in))
             Fail("ICCompressBegin failed.", 126);
         std::memcpy(&m_outFormat, format.data(), sizeof m_outFormat);
-        // One buffer for the whole run; encoders need no copy of the previous frame.
-        m_outBuffer.resize(m_compressor->CompressGetSize(in));
+        // One buffer for the whole run; encoders need no copy of the previous frame. Left
+        // uninitialised: the announced maximum is far above a real frame (100 MB at 4K), and
+        // only the pages a frame fills cost memory.
+        m_outSize = m_compressor->CompressGetSize(in);
+        m_outBuffer = std::make_unique_for_overwrite<std::uint8_t[]>(m_outSize);
         m_formatSet = true;
     }
 
     std::size_t size = 0;
     bool key = false;
-    if (!m_compressor || !m_compressor->Compress(in, bitmap.Bits(), m_outBuffer, size, key))
+    if (!m_compressor ||
+        !m_compressor->Compress(in, bitmap.Bits(), {m_outBuffer.get(), m_outSize}, size, key))
         Fail("ICCompress failed.", 155);
     m_outFormat.biSizeImage = std::uint32_t(size);
     m_lastKey = key;
 
-    m_lastResult = AVIStreamWrite(m_stream, m_frameNumber, 1, m_outBuffer.data(),
-                                  std::int32_t(size), key ? AVIIF_KEYFRAME : 0);
+    m_lastResult = AVIStreamWrite(m_stream, m_frameNumber, 1, m_outBuffer.get(), std::int32_t(size),
+                                  key ? AVIIF_KEYFRAME : 0);
     if (m_lastResult != AVIERR_OK)
         Fail("StreamWrite failed. Err: $", m_lastResult, 173);
     ++m_frameNumber;

@@ -95,7 +95,8 @@ private:
     PAVISTREAM m_stream;
     std::unique_ptr<TCompressor> m_compressor;
     BITMAPINFOHEADER m_outFormat{};
-    std::vector<std::uint8_t> m_outBuffer; // one frame's compressed data, reused
+    std::unique_ptr<std::uint8_t[]> m_outBuffer; // one frame's compressed data, reused
+    std::size_t m_outSize = 0;
     std::int32_t m_frameNumber = 0;
     bool m_formatSet = false;
     bool m_lastKey = false;

@@ -68,4 +68,16 @@ inline std::string Photo(const std::filesystem::path& dir, int w, int h, unsigne
     return path.string();
 }
 
+// The first `count` (at most 10) of ten camera photos of 12 to 18 megapixels, a third of
+// them portrait, each a different picture.
+inline std::vector<std::string> CameraPhotos(const std::filesystem::path& dir, unsigned count) {
+    static const int sizes[10][2] = {{4000, 3000}, {4896, 3264}, {3000, 4000}, {5184, 3456},
+                                     {4608, 3072}, {3456, 5184}, {4272, 2848}, {4928, 3264},
+                                     {3264, 4896}, {5184, 3456}};
+    std::vector<std::string> paths;
+    for (unsigned i = 0; i < std::min(count, 10u); ++i)
+        paths.push_back(Photo(dir, sizes[i][0], sizes[i][1], i + 1));
+    return paths;
+}
+
 } // namespace lvbench
