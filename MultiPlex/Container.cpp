@@ -84,6 +84,10 @@ bool ContainerHolds(TContainer container, const std::string& fourCC) {
         return false;
     if (container == TContainer::Avi)
         return true;
+    // Uncompressed frames are stored bottom-up, which only AVI's bitmap header says: in the
+    // others they would play upside down (and Matroska's muxer refuses them anyway).
+    if (info->encoder.empty())
+        return false;
     const AVCodecID codec = codecOf(*info);
     const AVOutputFormat* muxer = av_guess_format(muxerName(container), nullptr, nullptr);
     return codec != AV_CODEC_ID_NONE && muxer &&

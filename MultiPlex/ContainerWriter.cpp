@@ -78,8 +78,12 @@ std::vector<std::uint8_t> TContainerWriter::HeadersOf(const AVCodecParameters& p
                                                       std::size_t size) {
     std::vector<std::uint8_t> headers;
     const AVBitStreamFilter* filter = av_bsf_get_by_name("extract_extradata");
+    bool known = false;
+    for (const AVCodecID* id = filter ? filter->codec_ids : nullptr; id && *id != AV_CODEC_ID_NONE;
+         ++id)
+        known = known || *id == par.codec_id;
     AVBSFContext* bsf = nullptr;
-    if (!filter || !keyFrame || size == 0 || av_bsf_alloc(filter, &bsf) < 0)
+    if (!known || !keyFrame || size == 0 || av_bsf_alloc(filter, &bsf) < 0)
         return headers;
     AVPacket* packet = av_packet_alloc();
     if (packet && avcodec_parameters_copy(bsf->par_in, &par) >= 0 && av_bsf_init(bsf) >= 0 &&

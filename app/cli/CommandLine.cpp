@@ -40,7 +40,10 @@ std::string UsageText() {
        lumivane-render --list-codecs
        lumivane-render --duration SOUNDFILE
 
-Renders a project's pictures to an AVI video, as the window's "Go !" does.
+Renders a project's pictures to a video, as the window's "Go !" does. The output's name
+chooses the container: ".mp4" writes MP4 (with H264 it plays in web browsers and on
+phones), ".mkv" Matroska (with H264 it plays in browsers and desktop players), anything
+else AVI (desktop players). The soundtrack's MPEG audio frames are copied as they are.
 
   -o, --output FILE        the video to write (default: the project's output)
   -c, --codec FOURCC       compressor, see --list-codecs (default: the last one used,

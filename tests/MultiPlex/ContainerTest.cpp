@@ -98,6 +98,7 @@ TEST(Container, FollowsTheNameAndTheMuxersSayWhatTheyHold) {
     for (const char* fourCC : {"XVID", "H264", "HFYU", "DIB "})
         EXPECT_TRUE(lv::ContainerHolds(lv::TContainer::Avi, fourCC)) << fourCC;
     EXPECT_FALSE(lv::ContainerHolds(lv::TContainer::Mp4, "HFYU"));
+    EXPECT_FALSE(lv::ContainerHolds(lv::TContainer::Matroska, "DIB "));
     EXPECT_FALSE(lv::ContainerHolds(lv::TContainer::Mp4, "QQQQ"));
     const auto mp4 = lv::CompressorsHeldBy(lv::TContainer::Mp4);
     EXPECT_NE(std::find(mp4.begin(), mp4.end(), "XVID"), mp4.end());
