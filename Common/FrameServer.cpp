@@ -147,10 +147,17 @@ int TFrameServer::FrameCount() const {
 void TFrameServer::RenderFrame(QImage& dest, int i) {
     const int p = m_n + m_f;
     const int k = i / p, r = i % p;
-    if (r < m_n)
+    if (r < m_n) {
+        // Past a fade its frames are no longer needed: a 4K pair is 66 MB.
+        if (m_fadeIndex != -1) {
+            m_fadeIndex = -1;
+            m_fadeA = QImage();
+            m_fadeB = QImage();
+        }
         RenderPicture(k, r, dest);
-    else
+    } else {
         RenderFade(k, r - m_n, dest);
+    }
     if (m_textOverlay)
         DrawCaption(dest);
 }
@@ -184,7 +191,12 @@ void TFrameServer::LoadPicture(int k) {
     std::unique_ptr<TImageFile> picture = TakePrefetched(k);
     m_current = picture ? std::move(picture) : LoadFitted(k);
     m_currentIndex = k;
-    if (m_prefetch && k + 1 < int(m_paths.Count())) {
+    PrefetchAfter(k);
+}
+
+// Loads picture k + 1 on another thread while picture k is shown (and fades in).
+void TFrameServer::PrefetchAfter(int k) {
+    if (m_prefetch && !m_next.valid() && k + 1 < int(m_paths.Count())) {
         m_nextIndex = k + 1;
         m_next = std::async(std::launch::async, [this, k] { return LoadFitted(k + 1); });
     }
@@ -223,7 +235,11 @@ void TFrameServer::RenderFade(int k, int t, QImage& dest) {
     if (k != m_fadeIndex) {
         m_fadeIndex = -1; // a failure half-way leaves no stale pair behind
         RenderPicture(k, m_n - 1, m_fadeA);
-        RenderPicture(k + 1, 0, m_fadeB);
+        // Picture k + 1 stays loaded for the whole fade: its first frame is read in place.
+        LoadPicture(k + 1);
+        int x = 0, y = 0;
+        PanOffsets(k + 1, 0, x, y);
+        m_fadeB = m_current->Window(x, y, m_width, m_height);
         m_fadeIndex = k;
     }
     m_fader.Blend(t, dest);

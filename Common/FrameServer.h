@@ -55,6 +55,7 @@ public:
 
 private:
     void LoadPicture(int k);
+    void PrefetchAfter(int k);
     void RenderPicture(int k, int s, QImage& dest);
     void RenderFade(int k, int t, QImage& dest);
     void DrawCaption(QImage& dest);

@@ -283,6 +283,16 @@ void TImageFile::Fit(int width, int height) {
                   height - 2 * m.vertical);
 }
 
+QImage TImageFile::Window(int x, int y, int w, int h) const {
+    if (x >= 0 && y >= 0 && x + w <= m_raster.width() && y + h <= m_raster.height() &&
+        m_raster.format() == QImage::Format_ARGB32)
+        return QImage(m_raster.constScanLine(y) + std::size_t(x) * 4, w, h, m_raster.bytesPerLine(),
+                      QImage::Format_ARGB32);
+    QImage copy;
+    CopyWindow(x, y, copy, w, h);
+    return copy;
+}
+
 void TImageFile::CopyWindow(int x, int y, QImage& dest, int w, int h) const {
     if (dest.width() != w || dest.height() != h || dest.format() != QImage::Format_ARGB32)
         dest = QImage(w, h, QImage::Format_ARGB32);

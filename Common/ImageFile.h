@@ -34,6 +34,9 @@ public:
     // w x h pixels whose top-left corner is (x, y), unscaled. Pixels outside the picture are
     // black.
     void CopyWindow(int x, int y, QImage& dest, int w, int h) const;
+    // The same window to read: the picture's own pixels, valid while this object lives and
+    // is not fitted again, when the window lies on the picture; else a copy.
+    QImage Window(int x, int y, int w, int h) const;
 
     const QImage& Raster() const { return m_raster; }
 

@@ -74,7 +74,7 @@ static_assert(std::is_standard_layout_v<FileSource>);
 bool sourceAtEnd(j_common_ptr cinfo) {
     const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
     return !cinfo->is_decompressor || !d->src ? false
-                                               : reinterpret_cast<FileSource*>(d->src)->atEnd;
+                                              : reinterpret_cast<FileSource*>(d->src)->atEnd;
 }
 
 void initSource(j_decompress_ptr) {}

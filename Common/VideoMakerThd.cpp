@@ -33,12 +33,18 @@ void TVideoMakerThd::updateProgress() {
 
 namespace {
 
+// Frames above this (24-bit bytes; 4K is 25 MB) trade speed for memory.
+constexpr std::int64_t kLargeFrameBytes = 16 << 20;
+
 // The frames of a run in order, composed in this thread or ahead of it on another.
 class FrameSource {
 public:
-    FrameSource(TFrameServer& server, int total, bool pipelined) : m_server(server) {
+    FrameSource(TFrameServer& server, int total, bool pipelined, std::int64_t frameBytes)
+        : m_server(server) {
+        // Three frames ahead smooth the encoder's pace; at 4K (25 MB a frame) two do.
         if (pipelined)
-            m_pipeline = std::make_unique<TFramePipeline>(server, total);
+            m_pipeline = std::make_unique<TFramePipeline>(server, total,
+                                                          frameBytes > kLargeFrameBytes ? 2 : 3);
     }
     const TDib& Next(int i) {
         if (m_pipeline)
@@ -68,14 +74,16 @@ void TVideoMakerThd::run() {
     try {
         TFrameServer server(*PicturePaths, PictureTexts, n, Writer->Height, Writer->Width,
                             DynamicPictures, CrossFade, TextOverlay);
-        server.SetPrefetch(Pipelined);
+        // At 4K two enlarged pictures would hold 118 MB: the next one is loaded when needed.
+        const std::int64_t frameBytes = std::int64_t(Writer->Width) * Writer->Height * 3;
+        server.SetPrefetch(Pipelined && frameBytes <= kLargeFrameBytes);
         m_position = 0;
         m_total = server.FrameCount();
         updateProgress();
 
         m_aborted = false;
         // Declared after the server: the composing thread stops before the server goes.
-        FrameSource frames(server, m_total, Pipelined);
+        FrameSource frames(server, m_total, Pipelined, frameBytes);
         for (int i = 0; i < m_total; ++i) {
             if (isInterruptionRequested())
                 break;
