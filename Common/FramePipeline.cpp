@@ -22,7 +22,19 @@ TFramePipeline::~TFramePipeline() {
 void TFramePipeline::compose() {
     QImage raster;
     const int depth = int(m_slots.size());
+    const auto fail = [this] {
+        std::lock_guard lock(m_mutex);
+        m_error = std::current_exception();
+        m_changed.notify_all();
+    };
     for (int i = 0; i < m_total; ++i) {
+        // The frame is composed before its slot is free: the raster is one more frame ahead.
+        try {
+            m_server.RenderFrame(raster, i);
+        } catch (...) {
+            fail();
+            return;
+        }
         {
             std::unique_lock lock(m_mutex);
             m_changed.wait(lock, [&] { return m_stop || i - m_released < depth; });
@@ -30,12 +42,9 @@ void TFramePipeline::compose() {
                 return;
         }
         try {
-            m_server.RenderFrame(raster, i);
             ImageToDib(raster, m_slots[std::size_t(i % depth)]);
         } catch (...) {
-            std::lock_guard lock(m_mutex);
-            m_error = std::current_exception();
-            m_changed.notify_all();
+            fail();
             return;
         }
         {

@@ -235,7 +235,10 @@ void TFrameServer::RenderFade(int k, int t, QImage& dest) {
     if (k != m_fadeIndex) {
         m_fadeIndex = -1; // a failure half-way leaves no stale pair behind
         RenderPicture(k, m_n - 1, m_fadeA);
-        // Picture k + 1 stays loaded for the whole fade: its first frame is read in place.
+        // dest holds no frame of the fade yet: its memory goes back while picture k + 1 loads
+        // (33 MB at 4K, the peak of a run). Picture k + 1 stays loaded for the whole fade:
+        // its first frame is read in place.
+        dest = QImage();
         LoadPicture(k + 1);
         int x = 0, y = 0;
         PanOffsets(k + 1, 0, x, y);

@@ -41,10 +41,11 @@ class FrameSource {
 public:
     FrameSource(TFrameServer& server, int total, bool pipelined, std::int64_t frameBytes)
         : m_server(server) {
-        // Three frames ahead smooth the encoder's pace; at 4K (25 MB a frame) two do.
+        // Three frames ahead smooth the encoder's pace; at 4K (25 MB a frame) the one being
+        // composed and one waiting do.
         if (pipelined)
             m_pipeline = std::make_unique<TFramePipeline>(server, total,
-                                                          frameBytes > kLargeFrameBytes ? 2 : 3);
+                                                          frameBytes > kLargeFrameBytes ? 1 : 3);
     }
     const TDib& Next(int i) {
         if (m_pipeline)
