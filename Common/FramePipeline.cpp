@@ -27,10 +27,14 @@ void TFramePipeline::compose() {
         m_error = std::current_exception();
         m_changed.notify_all();
     };
+    const int perPicture = m_server.FramesPerPicture() + m_server.FadeFrames();
     for (int i = 0; i < m_total; ++i) {
-        // The frame is composed before its slot is free: the raster is one more frame ahead.
+        // A picture's frame is composed before its slot is free (the raster is one more frame
+        // ahead); a fade's frame goes into its slot band by band.
+        const bool fade = i % perPicture >= m_server.FramesPerPicture();
         try {
-            m_server.RenderFrame(raster, i);
+            if (!fade)
+                m_server.RenderFrame(raster, i);
         } catch (...) {
             fail();
             return;
@@ -42,7 +46,11 @@ void TFramePipeline::compose() {
                 return;
         }
         try {
-            ImageToDib(raster, m_slots[std::size_t(i % depth)]);
+            TDib& slot = m_slots[std::size_t(i % depth)];
+            if (fade)
+                m_server.RenderFrame(slot, i, raster);
+            else
+                ImageToDib(raster, slot);
         } catch (...) {
             fail();
             return;

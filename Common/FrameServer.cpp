@@ -57,6 +57,11 @@ struct CaptionGeometry {
     }
 };
 
+// The first row the caption band darkens.
+int darkRowsTop(int h) {
+    return std::min(int(std::floor(h * 0.93)), h - 28);
+}
+
 } // namespace
 
 // Coverage (0..255) of the white caption texts over the rows Hd - 20 .. Hd - 1.
@@ -231,13 +236,47 @@ void TFrameServer::RenderPicture(int k, int s, QImage& dest) {
     m_current->CopyWindow(x, y, dest, m_width, m_height);
 }
 
+void TFrameServer::RenderFrame(TDib& dib, int i, QImage& scratch) {
+    const int p = m_n + m_f;
+    const int k = i / p, r = i % p;
+    if (r < m_n) {
+        RenderFrame(scratch, i);
+        ImageToDib(scratch, dib);
+        return;
+    }
+    PrepareFade(k, scratch);
+    scratch = QImage();
+    dib.SetSize(m_width, m_height);
+    // Bands above the caption, then the caption's rows in one band of their own.
+    constexpr int kBandRows = 64;
+    const int captionTop = m_textOverlay ? CaptionFirstRow(m_width, m_height) : m_height;
+    QImage band;
+    for (int y = 0; y < m_height;) {
+        const int rows = y < captionTop ? std::min(kBandRows, captionTop - y) : m_height - y;
+        const auto rowsOf = [&](const QImage& image) {
+            return QImage(image.constScanLine(y), m_width, rows, image.bytesPerLine(),
+                          QImage::Format_ARGB32);
+        };
+        const QImage a = rowsOf(m_fadeA), b = rowsOf(m_fadeB);
+        TFramesFader(a, b, m_f).Blend(r - m_n, band);
+        if (y >= captionTop)
+            DrawCaption(band, y, m_height);
+        ImageToDibRows(band, dib, y);
+        y += rows;
+    }
+}
+
 void TFrameServer::RenderFade(int k, int t, QImage& dest) {
+    PrepareFade(k, dest);
+    m_fader.Blend(t, dest);
+}
+
+void TFrameServer::PrepareFade(int k, QImage& dest) {
     if (k != m_fadeIndex) {
         m_fadeIndex = -1; // a failure half-way leaves no stale pair behind
         RenderPicture(k, m_n - 1, m_fadeA);
-        // dest holds no frame of the fade yet: its memory goes back while picture k + 1 loads
-        // (33 MB at 4K, the peak of a run). Picture k + 1 stays loaded for the whole fade:
-        // its first frame is read in place.
+        // dest holds no frame of the fade yet: its memory goes back while picture k + 1 loads.
+        // Picture k + 1 stays loaded for the whole fade: its first frame is read in place.
         dest = QImage();
         LoadPicture(k + 1);
         int x = 0, y = 0;
@@ -245,7 +284,6 @@ void TFrameServer::RenderFade(int k, int t, QImage& dest) {
         m_fadeB = m_current->Window(x, y, m_width, m_height);
         m_fadeIndex = k;
     }
-    m_fader.Blend(t, dest);
 }
 
 // A reference into the text list, so that a frame allocates nothing; without a text list the
@@ -257,12 +295,17 @@ const std::string& TFrameServer::CaptionText(int k, std::string& scratch) const 
     return scratch;
 }
 
-void TFrameServer::DrawCaption(QImage& dest) {
-    const int w = dest.width(), h = dest.height();
-    const int y0 = std::min(int(std::floor(h * 0.93)), h - 28);
+int TFrameServer::CaptionFirstRow(int w, int h) {
+    return std::max(0, std::min(darkRowsTop(h), h - CaptionGeometry(std::min(w, h)).textTop));
+}
+
+void TFrameServer::DrawCaption(QImage& dest, int top, int frameHeight) {
+    const int w = dest.width(), h = frameHeight > 0 ? frameHeight : dest.height();
+    const int y0 = darkRowsTop(h);
     const auto& dark = darkenTable();
-    for (int y = std::max(0, y0); y < h; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(dest.scanLine(y));
+    const auto row = [&](int y) { return reinterpret_cast<QRgb*>(dest.scanLine(y - top)); };
+    for (int y = std::max(top, y0); y < h; ++y) {
+        auto* line = row(y);
         for (int x = 0; x < w; ++x) {
             const QRgb c = line[x];
             line[x] = 0xFF000000u | (QRgb(dark[qRed(c)]) << 16) | (QRgb(dark[qGreen(c)]) << 8) |
@@ -277,8 +320,8 @@ void TFrameServer::DrawCaption(QImage& dest) {
     if (!m_caption->matches(index, count, w, h, text))
         m_caption->build(index, count, w, h, text);
     const CaptionCache& cap = *m_caption;
-    for (int yy = 0; yy < cap.rows; ++yy) {
-        auto* line = reinterpret_cast<QRgb*>(dest.scanLine(cap.top + yy));
+    for (int yy = std::max(0, top - cap.top); yy < cap.rows; ++yy) {
+        auto* line = row(cap.top + yy);
         const std::uint8_t* cov = cap.coverage.data() + std::size_t(yy) * std::size_t(w);
         for (int x = 0; x < w; ++x) {
             const unsigned a = cov[x];

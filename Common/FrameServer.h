@@ -3,6 +3,7 @@
 #include "Common/FramesFader.h"
 #include "Common/ImageFile.h"
 #include "Common/StringList.h"
+#include "platform/Dib.h"
 
 #include <QImage>
 
@@ -36,6 +37,10 @@ public:
     // Composes frame i (0 <= i < FrameCount) into dest, which becomes W x H. Throws the
     // loader's error for a picture that cannot be read; the next call tries it again.
     void RenderFrame(QImage& dest, int i);
+    // Frame i as a 24-bit bitmap: ImageToDib of the frame above. A fade's frame is composed
+    // band by band straight into the bitmap, so that no whole 32-bit frame is held besides the
+    // fade's own two (33 MB less at 4K); scratch serves the other frames.
+    void RenderFrame(TDib& dib, int i, QImage& scratch);
 
     int FramesPerPicture() const { return m_n; }
     int FadeFrames() const { return m_f; }
@@ -58,7 +63,13 @@ private:
     void PrefetchAfter(int k);
     void RenderPicture(int k, int s, QImage& dest);
     void RenderFade(int k, int t, QImage& dest);
-    void DrawCaption(QImage& dest);
+    // The two frames of the fade after picture k; dest's memory is released while the next
+    // picture loads.
+    void PrepareFade(int k, QImage& dest);
+    // Into dest, whose row 0 is row `top` of a frame of frameHeight rows (dest's height when
+    // 0), which must hold every row from CaptionFirstRow on.
+    void DrawCaption(QImage& dest, int top = 0, int frameHeight = 0);
+    static int CaptionFirstRow(int w, int h);
     const std::string& CaptionText(int k, std::string& scratch) const;
 
     const TStringList& m_paths;

@@ -50,8 +50,7 @@ public:
     const TDib& Next(int i) {
         if (m_pipeline)
             return m_pipeline->Acquire();
-        m_server.RenderFrame(m_raster, i);
-        ImageToDib(m_raster, m_dib);
+        m_server.RenderFrame(m_dib, i, m_raster);
         return m_dib;
     }
     void Done() {

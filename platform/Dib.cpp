@@ -85,11 +85,15 @@ void ImageToDib(const QImage& image, TDib& dib) {
         ImageToDib(image.convertToFormat(QImage::Format_ARGB32), dib);
         return;
     }
-    const std::int32_t w = image.width(), h = image.height();
-    dib.SetSize(w, h);
+    dib.SetSize(image.width(), image.height());
+    ImageToDibRows(image, dib, 0);
+}
+
+void ImageToDibRows(const QImage& image, TDib& dib, std::int32_t firstRow) {
+    const std::int32_t w = image.width();
     const std::size_t pad = dib.RowBytes() - std::size_t(w) * 3;
-    for (std::int32_t y = 0; y < h; ++y) {
-        std::uint8_t* dst = dib.ScanLine(y);
+    for (std::int32_t y = 0; y < image.height(); ++y) {
+        std::uint8_t* dst = dib.ScanLine(firstRow + y);
         PackRow(reinterpret_cast<const std::uint32_t*>(image.constScanLine(y)), dst, w);
         if (pad)
             std::memset(dst + std::size_t(w) * 3, 0, pad);

@@ -78,6 +78,9 @@ private:
 // first) into dib, which takes the image's size. Alpha is dropped. Reuses dib's buffer
 // when the size is unchanged.
 void ImageToDib(const QImage& image, TDib& dib);
+// The rows of an ARGB32 (or RGB32) raster as rows firstRow.. of a bitmap of its width, sized
+// beforehand: a frame converted band by band.
+void ImageToDibRows(const QImage& image, TDib& dib, std::int32_t firstRow);
 
 // A small picture of the bitmap for a preview: dest becomes width x height (RGB32, the right
 // way up), each pixel the mean of up to 4 x 4 samples of the area it covers, so a frame costs

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 
 using lv::TFrameServer;
@@ -356,4 +357,32 @@ TEST(FrameServer, HdCaptionsGrowWithTheFrameHeight) {
     EXPECT_GE(top1080, 1080 - 38) << "inside the band, which is 76 rows high";
     EXPECT_GE(left1080, 19);
     EXPECT_GT(rows1080 * 10, rows576 * 16) << rows576 << " rows at 576, " << rows1080;
+}
+
+// Fades composed band by band into the bitmap are the frames of the whole-frame path,
+// caption, pan and picture changes included, at sizes where the bands split differently.
+TEST(FrameServer, BitmapFramesEqualTheConvertedFrames) {
+    lvtest::TempDir dir;
+    lv::TPictureList list;
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = dir.file(std::to_string(i) + ".jpg");
+        lvtest::savePicture(lvtest::detailedImage(200 + 40 * i, 150), name, "JPG");
+        list.Add(name, "Text " + std::to_string(i));
+    }
+    for (const auto& [w, h] : {std::pair{320, 240}, {64, 20}, {100, 300}}) {
+        SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
+        TFrameServer whole(list.PicturePaths, &list.PictureTexts, 20, h, w, true, true, true);
+        TFrameServer banded(list.PicturePaths, &list.PictureTexts, 20, h, w, true, true, true);
+        ASSERT_EQ(whole.FadeFrames(), 6);
+        QImage frame, scratch;
+        lv::TDib expected, got;
+        for (int i = 0; i < whole.FrameCount(); ++i) {
+            whole.RenderFrame(frame, i);
+            lv::ImageToDib(frame, expected);
+            banded.RenderFrame(got, i, scratch);
+            ASSERT_EQ(got.ImageSize(), expected.ImageSize());
+            ASSERT_EQ(std::memcmp(got.Bits(), expected.Bits(), expected.ImageSize()), 0)
+                << "frame " << i;
+        }
+    }
 }
