@@ -37,8 +37,24 @@ AVCodecID codecOf(const TCompressorInfo& info) {
     return encoder ? encoder->id : AV_CODEC_ID_NONE;
 }
 
-const char* muxerName(TContainer container) {
-    return container == TContainer::Mp4 ? "mp4" : "matroska";
+struct TContainerInfo {
+    TContainer container;
+    const char* name;
+    const char* extension;
+    const char* muxer; // libavformat's name; none for AVI, which is written by our own layer
+};
+
+constexpr TContainerInfo kContainers[] = {
+    {TContainer::Avi, "AVI", ".avi", nullptr},
+    {TContainer::Mp4, "MP4", ".mp4", "mp4"},
+    {TContainer::Matroska, "Matroska", ".mkv", "matroska"},
+};
+
+const TContainerInfo& infoOf(TContainer container) {
+    for (const auto& info : kContainers)
+        if (info.container == container)
+            return info;
+    return kContainers[0];
 }
 
 } // namespace
@@ -47,35 +63,18 @@ TContainer ContainerOfFile(const std::string& output) {
     const auto dot = output.find_last_of("./");
     const std::string ext =
         dot == std::string::npos || output[dot] != '.' ? std::string() : lower(output.substr(dot));
-    if (ext == ".mp4")
-        return TContainer::Mp4;
-    if (ext == ".mkv")
-        return TContainer::Matroska;
+    for (const auto& info : kContainers)
+        if (ext == info.extension)
+            return info.container;
     return TContainer::Avi;
 }
 
 std::string ContainerName(TContainer container) {
-    switch (container) {
-    case TContainer::Mp4:
-        return "MP4";
-    case TContainer::Matroska:
-        return "Matroska";
-    case TContainer::Avi:
-        break;
-    }
-    return "AVI";
+    return infoOf(container).name;
 }
 
 std::string ContainerExtension(TContainer container) {
-    switch (container) {
-    case TContainer::Mp4:
-        return ".mp4";
-    case TContainer::Matroska:
-        return ".mkv";
-    case TContainer::Avi:
-        break;
-    }
-    return ".avi";
+    return infoOf(container).extension;
 }
 
 bool ContainerHolds(TContainer container, const std::string& fourCC) {
@@ -89,7 +88,7 @@ bool ContainerHolds(TContainer container, const std::string& fourCC) {
     if (info->encoder.empty())
         return false;
     const AVCodecID codec = codecOf(*info);
-    const AVOutputFormat* muxer = av_guess_format(muxerName(container), nullptr, nullptr);
+    const AVOutputFormat* muxer = av_guess_format(infoOf(container).muxer, nullptr, nullptr);
     return codec != AV_CODEC_ID_NONE && muxer &&
            avformat_query_codec(muxer, codec, FF_COMPLIANCE_NORMAL) == 1;
 }
