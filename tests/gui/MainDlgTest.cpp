@@ -37,6 +37,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sys/stat.h>
 
 using lvtest::FakeDialogs;
 
@@ -438,6 +439,19 @@ private Q_SLOTS:
         QVERIFY(!w.get("thumbstats_lbl")->isVisible());
         QVERIFY(!slots[0]->isVisible());
         QCOMPARE(soundAt(), before);
+    }
+
+    // A picture replaced by a pipe after it was added: the strip shows it as unusable and
+    // the window goes on answering (it used to block for good on ">").
+    void aPipeInThePictureListBlocksNothing() {
+        Window w;
+        const auto files = w.pictures(6);
+        w.dlg->AddPictureFiles(files);
+        std::filesystem::remove(files.back());
+        QCOMPARE(::mkfifo(files.back().c_str(), 0600), 0);
+        w.click("next_btn");
+        QCOMPARE(w.get<QLabel>("thumbstats_lbl")->text(), QString("2 - 6 / 6"));
+        QVERIFY(w.dialogs->errors.isEmpty());
     }
 
     void projectsSaveAndLoadThroughTheWindow() {
