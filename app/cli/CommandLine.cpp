@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <functional>
+#include <limits>
 #include <map>
 
 namespace lv {
@@ -59,6 +60,8 @@ else AVI (desktop players). The soundtrack's MPEG audio frames are copied as the
   -s, --sound FILE         MP3 soundtrack copied into the video (default: the project's)
       --no-sound           ignore the project's soundtrack
       --match-audio        time per picture from the soundtrack's duration
+      --frame N            write frame N (from 0) as a PNG to the output instead of the
+                           video: exactly the frame the video holds before compression
   -q, --quiet              no progress output
       --list-codecs        list the installed compressors and exit
       --duration FILE      print a sound file's duration (m:ss or h:mm:ss) and exit
@@ -106,6 +109,10 @@ TCliOptions ParseCommandLine(const std::vector<std::string>& args) {
         {"--time",
          [&](const std::string& v) { o.timePerPicture = parseInt("--time", v, 100, 60000); }},
         {"--sound", [&](const std::string& v) { o.soundtrack = v; }},
+        {"--frame",
+         [&](const std::string& v) {
+             o.frame = parseInt("--frame", v, 0, std::numeric_limits<int>::max());
+         }},
         {"--duration",
          [&](const std::string& v) {
              o.action = TCliOptions::Action::Duration;
@@ -167,6 +174,8 @@ TCliOptions ParseCommandLine(const std::vector<std::string>& args) {
         o.project = positional[0];
         if (o.matchAudio && o.timePerPicture)
             throw UsageError("--match-audio and --time exclude each other");
+        if (o.frame && !o.output)
+            throw UsageError("--frame needs --output FILE.png");
     } else if (!positional.empty()) {
         throw UsageError("unexpected argument " + positional[0]);
     }

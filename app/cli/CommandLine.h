@@ -31,6 +31,7 @@ struct TCliOptions {
     std::optional<std::string> soundtrack; // "" for --no-sound
     bool matchAudio = false;
     bool quiet = false;
+    std::optional<int> frame; // Render: this one frame, as a PNG, instead of the video
 };
 
 // Parses the arguments after the program name. Throws UsageError.

@@ -4,9 +4,11 @@
 #include "Audio/DecoderLibraries.h"
 #include "Audio/Duration.h"
 #include "Common/BmpToAvi.h"
+#include "Common/FrameServer.h"
 #include "Common/PictureList.h"
 #include "app/cli/CommandLine.h"
 #include "app/cli/ProgressPrinter.h"
+#include "app/run/FrameSettings.h"
 #include "app/run/SlideshowRun.h"
 #include "app/run/Soundtrack.h"
 #include "app/run/Startup.h"
@@ -18,6 +20,7 @@
 #include "project/ProjectFile.h"
 
 #include <QGuiApplication>
+#include <QImage>
 #include <QTimer>
 
 #include <atomic>
@@ -118,6 +121,28 @@ lv::TRunSettings settingsFor(const lv::TCliOptions& o, const lv::TProject& proje
     return s;
 }
 
+// One frame of the slideshow, composed as the run composes it, as a PNG.
+int renderFrame(const lv::TCliOptions& o, lv::TRunSettings s, const lv::TPictureList& pictures) {
+    if (pictures.Count() == 0)
+        throw lv::Error("Empty picture list");
+    if (lv::ApplyVisualOptionsRule(s))
+        say("Visual options disabled due to incompatible temporal settings");
+    const lv::TFrameSettings f = lv::FrameSettingsOf(s);
+    lv::TFrameServer server(pictures.PicturePaths, &pictures.PictureTexts, f.FramesPerPicture,
+                            f.Height, f.Width, f.Dynamic, f.CrossFade, f.TextOverlay);
+    if (*o.frame >= server.FrameCount())
+        throw lv::Error("There is no frame " + std::to_string(*o.frame) + ": the video has " +
+                        std::to_string(server.FrameCount()) + " frames");
+    QImage frame;
+    server.RenderFrame(frame, *o.frame);
+    // A fade's frames carry alpha 0: the colours are what the video holds.
+    if (!frame.convertToFormat(QImage::Format_RGB32)
+             .save(QString::fromStdString(s.OutputFile), "PNG"))
+        throw lv::Error("Cannot write " + s.OutputFile);
+    std::printf("%s\n", s.OutputFile.c_str());
+    return 0;
+}
+
 int render(const lv::TCliOptions& o, QGuiApplication& app) {
     auto log = lv::CreateProgramLog();
     lv::LogStartup(*log, lv::ProgramFolder() + "lumivane-render",
@@ -132,6 +157,8 @@ int render(const lv::TCliOptions& o, QGuiApplication& app) {
         say(lv::SkippedPicturesMessage(project.Skipped, log->FileName()));
 
     lv::TRunSettings s = settingsFor(o, project, pictures.Count());
+    if (o.frame)
+        return renderFrame(o, s, pictures);
 
     lv::TSlideshowRun run(pictures, log.get());
     lv::TProgressPrinter progress(stderr, isatty(STDERR_FILENO) != 0);

@@ -1,5 +1,7 @@
 #include "app/run/SlideshowRun.h"
 
+#include "app/run/FrameSettings.h"
+
 #include "Common/BmpToAvi.h"
 #include "Common/PictureList.h"
 #include "Common/VideoMakerThd.h"
@@ -111,10 +113,11 @@ void TSlideshowRun::Start(TRunSettings& s) {
         Q_EMIT Notice(
             QStringLiteral("Visual options disabled due to incompatible temporal settings"));
     }
-    const bool dynamic = s.DynamicPictures && !s.SingleFrame;
-    const bool fade = s.CrossFade && !s.SingleFrame;
-    const bool osd = s.TextOverlay && !s.SingleFrame;
-    const TResolution res = ParseResolution(s.Resolution);
+    const TFrameSettings frames = FrameSettingsOf(s);
+    const bool dynamic = frames.Dynamic;
+    const bool fade = frames.CrossFade;
+    const bool osd = frames.TextOverlay;
+    const TResolution res{frames.Width, frames.Height};
 
     log("Start Encoding");
     log(format("Resolution : %dx%d", res.Width, res.Height));
@@ -128,7 +131,7 @@ void TSlideshowRun::Start(TRunSettings& s) {
 
     m_writer->Width = res.Width;
     m_writer->Height = res.Height;
-    m_writer->FrameTime = 1000 / s.Fps;
+    m_writer->FrameTime = frames.FrameTime;
     // With a soundtrack, or for MP4 and Matroska, the picture track goes under a name that
     // holds no file of the user's, and the output takes its name from the join: a failed join
     // leaves an earlier file of that name as it was.

@@ -7,6 +7,7 @@
 #include "support/Sounds.h"
 #include "support/TempDir.h"
 
+#include <QImage>
 #include <QProcess>
 #include <QThread>
 
@@ -14,6 +15,7 @@
 
 #include <cctype>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -90,6 +92,41 @@ TEST(RenderCommand, FailuresExitNonZeroWithTheProgramsMessage) {
         EXPECT_EQ(r.exitCode, c.exitCode) << c.says << "\n" << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
     }
+}
+
+// --frame N writes exactly frame N of the uncompressed video: on a pan, in a fade, with the
+// caption; a frame past the end is refused.
+TEST(RenderCommand, OneFrameAsPngIsTheFrameOfTheVideo) {
+    lvtest::TempDir dir;
+    const std::vector<std::string> common = {"-r", "160x120", "--dynamic", "-t", "3000", "-q"};
+    auto args = [&](std::vector<std::string> a) {
+        a.insert(a.begin(), kExample);
+        a.insert(a.end(), common.begin(), common.end());
+        return a;
+    };
+    ASSERT_EQ(render(args({"-o", dir.file("run.avi"), "-c", "DIB "})).exitCode, 0);
+    for (const int n : {0, 40, 80, 92, 200}) { // 75 frames a picture, then an 18-frame fade
+        SCOPED_TRACE(n);
+        const std::string png = dir.file(std::to_string(n) + ".png");
+        const auto r = render(args({"--frame", std::to_string(n), "-o", png}));
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const QImage frame =
+            QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_RGB888);
+        const auto video = lvtest::runProcess(
+            "ffmpeg", {"-v", "error", "-i", dir.file("run.avi"), "-vf",
+                       "select=eq(n\\," + std::to_string(n) + ")", "-vsync", "0", "-frames:v", "1",
+                       "-f", "rawvideo", "-pix_fmt", "rgb24", "-"});
+        ASSERT_EQ(video.out.size(), std::size_t(160 * 120 * 3)) << video.err;
+        for (int y = 0; y < 120; ++y)
+            ASSERT_EQ(std::memcmp(frame.constScanLine(y), video.out.data() + y * 160 * 3, 160 * 3),
+                      0)
+                << "row " << y;
+    }
+    const auto past = render(args({"--frame", "100000", "-o", dir.file("x.png")}));
+    EXPECT_EQ(past.exitCode, 1);
+    EXPECT_NE(past.err.find("There is no frame 100000: the video has"), std::string::npos)
+        << past.err;
+    EXPECT_EQ(render({kExample, "--frame", "1"}).exitCode, 2);
 }
 
 // A pipe where a file is expected would block a read for good: each ends with a message.
