@@ -253,12 +253,7 @@ void TFrameServer::RenderFrame(TDib& dib, int i, QImage& scratch) {
     QImage band;
     for (int y = 0; y < m_height;) {
         const int rows = y < captionTop ? std::min(kBandRows, captionTop - y) : m_height - y;
-        const auto rowsOf = [&](const QImage& image) {
-            return QImage(image.constScanLine(y), m_width, rows, image.bytesPerLine(),
-                          QImage::Format_ARGB32);
-        };
-        const QImage a = rowsOf(m_fadeA), b = rowsOf(m_fadeB);
-        TFramesFader(a, b, m_f).Blend(r - m_n, band);
+        m_fader.BlendRows(r - m_n, y, rows, band);
         if (y >= captionTop)
             DrawCaption(band, y, m_height);
         ImageToDibRows(band, dib, y);

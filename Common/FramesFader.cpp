@@ -74,7 +74,11 @@ TFramesFader::TFramesFader(const QImage& a, const QImage& b, int fadeFrames)
       m_table(std::make_unique<std::array<std::uint8_t, 65536>>()) {}
 
 void TFramesFader::Blend(int t, QImage& dest) {
-    const int w = m_a.width(), h = m_a.height();
+    BlendRows(t, 0, m_a.height(), dest);
+}
+
+void TFramesFader::BlendRows(int t, int firstRow, int h, QImage& dest) {
+    const int w = m_a.width();
     if (dest.width() != w || dest.height() != h || dest.format() != QImage::Format_ARGB32)
         dest = QImage(w, h, QImage::Format_ARGB32);
     const float alpha = m_fadeFrames > 0 ? float(t) / float(m_fadeFrames) : 0.0f;
@@ -83,8 +87,8 @@ void TFramesFader::Blend(int t, QImage& dest) {
 #if defined(__SSE2__)
     if (const auto multiplier = FastMultiplier(alpha)) {
         for (int y = 0; y < h; ++y) {
-            const std::uint8_t* pa = m_a.constScanLine(y);
-            const std::uint8_t* pb = m_b.constScanLine(y);
+            const std::uint8_t* pa = m_a.constScanLine(firstRow + y);
+            const std::uint8_t* pb = m_b.constScanLine(firstRow + y);
             std::uint8_t* out = dest.scanLine(y);
             for (std::size_t i = blendRowFast(pa, pb, out, rowBytes, *multiplier); i < rowBytes;
                  i += 4) {
@@ -99,15 +103,18 @@ void TFramesFader::Blend(int t, QImage& dest) {
 #endif
 
     std::uint8_t* table = m_table->data();
-    for (int a = 0; a < 256; ++a)
-        for (int b = 0; b < 256; ++b)
-            table[a * 256 + b] = std::uint8_t(a + nearestProduct(b - a, alpha));
+    if (alpha != m_tableAlpha) { // a frame blended in bands builds it once
+        for (int a = 0; a < 256; ++a)
+            for (int b = 0; b < 256; ++b)
+                table[a * 256 + b] = std::uint8_t(a + nearestProduct(b - a, alpha));
+        m_tableAlpha = alpha;
+    }
 
     // Every colour channel goes through the same table, so bytes can be taken in memory
     // order; the fourth byte of each pixel is alpha, which becomes 0.
     for (int y = 0; y < h; ++y) {
-        const std::uint8_t* pa = m_a.constScanLine(y);
-        const std::uint8_t* pb = m_b.constScanLine(y);
+        const std::uint8_t* pa = m_a.constScanLine(firstRow + y);
+        const std::uint8_t* pb = m_b.constScanLine(firstRow + y);
         std::uint8_t* out = dest.scanLine(y);
         for (std::size_t i = 0; i < rowBytes; i += 4) {
             std::uint32_t av, bv;

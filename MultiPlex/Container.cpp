@@ -77,6 +77,10 @@ std::string ContainerExtension(TContainer container) {
     return infoOf(container).extension;
 }
 
+const char* ContainerMuxer(TContainer container) {
+    return infoOf(container).muxer;
+}
+
 bool ContainerHolds(TContainer container, const std::string& fourCC) {
     const TCompressorInfo* info = compressorOf(fourCC);
     if (!info)
@@ -88,7 +92,7 @@ bool ContainerHolds(TContainer container, const std::string& fourCC) {
     if (info->encoder.empty())
         return false;
     const AVCodecID codec = codecOf(*info);
-    const AVOutputFormat* muxer = av_guess_format(infoOf(container).muxer, nullptr, nullptr);
+    const AVOutputFormat* muxer = av_guess_format(ContainerMuxer(container), nullptr, nullptr);
     return codec != AV_CODEC_ID_NONE && muxer &&
            avformat_query_codec(muxer, codec, FF_COMPLIANCE_NORMAL) == 1;
 }

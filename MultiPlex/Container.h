@@ -15,6 +15,8 @@ TContainer ContainerOfFile(const std::string& output);
 std::string ContainerName(TContainer container);
 // The extension a file of it gets: ".avi", ".mp4", ".mkv".
 std::string ContainerExtension(TContainer container);
+// libavformat's muxer of it ("mp4", "matroska"); null for AVI, which our own layer writes.
+const char* ContainerMuxer(TContainer container);
 
 // Whether the container can hold what the compressor makes, as its muxer says. AVI holds
 // every installed compressor; an unknown FourCC is held by none.

@@ -2,12 +2,12 @@
 
 #include "platform/Dib.h"
 #include "platform/Errors.h"
+#include "platform/Files.h"
 
 #include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,11 +31,6 @@ std::string avError(int error) {
 
 const std::array<const AVCodecTag*, 2> kRiffVideoTags = {avformat_get_riff_video_tags(), nullptr};
 
-bool nameTaken(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
 } // namespace
 
 TContainerWriter::TContainerWriter(const std::string& path, TContainer container)
@@ -43,19 +38,22 @@ TContainerWriter::TContainerWriter(const std::string& path, TContainer container
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         fail("FileOpen", AVERROR(EISDIR));
-    const char* muxer = container == TContainer::Mp4 ? "mp4" : "matroska";
-    if (int error = avformat_alloc_output_context2(&m_context, nullptr, muxer, nullptr); error < 0)
-        fail("FileOpen", error);
     // A ".part" left by a killed run may be all that is left of it: never taken over.
     for (int n = 0; n < 100 && m_partPath.empty(); ++n) {
         const std::string candidate = path + (n ? "." + std::to_string(n) : "") + ".part";
-        if (!nameTaken(candidate))
+        if (!NameTaken(candidate))
             m_partPath = candidate;
     }
     if (m_partPath.empty())
         fail("FileOpen", AVERROR(EEXIST));
-    m_context->url = av_strdup(m_partPath.c_str());
-    if (int error = avio_open(&m_context->pb, m_partPath.c_str(), AVIO_FLAG_WRITE); error < 0) {
+    int error =
+        avformat_alloc_output_context2(&m_context, nullptr, ContainerMuxer(container), nullptr);
+    if (error >= 0) {
+        m_context->url = av_strdup(m_partPath.c_str());
+        error = avio_open(&m_context->pb, m_partPath.c_str(), AVIO_FLAG_WRITE);
+    }
+    if (error < 0) {
+        close(); // no destructor runs after a constructor throws
         m_partPath.clear();
         fail("FileOpen", error);
     }
@@ -114,13 +112,7 @@ void TContainerWriter::AddVideo(const std::vector<std::uint8_t>& format, std::ui
         fail("CreateStream", AVERROR(ENOMEM));
     AVCodecParameters* par = stream->codecpar;
     par->codec_type = AVMEDIA_TYPE_VIDEO;
-    par->codec_id = bih.biCompression == 0
-                        ? AV_CODEC_ID_RAWVIDEO
-                        : av_codec_get_id(kRiffVideoTags.data(), bih.biCompression);
-    if (par->codec_id == AV_CODEC_ID_RAWVIDEO) {
-        par->format = AV_PIX_FMT_BGR24;
-        par->bits_per_coded_sample = bih.biBitCount;
-    }
+    par->codec_id = av_codec_get_id(kRiffVideoTags.data(), bih.biCompression);
     par->width = bih.biWidth;
     par->height = bih.biHeight < 0 ? -bih.biHeight : bih.biHeight;
     std::vector<std::uint8_t> extra(format.begin() + sizeof bih, format.end());
@@ -210,6 +202,7 @@ void TContainerWriter::Finish() {
         fail("FileRelease", closed);
     if (std::rename(m_partPath.c_str(), m_path.c_str()) != 0) {
         const int error = errno;
+        m_finished = true; // the finished video stays where the message says
         throw Error("FileRelease failed. " + ContainerName(m_container) + ": " +
                     std::strerror(error) + ": \"" + m_path + "\"; the video is kept in \"" +
                     m_partPath + "\"");

@@ -240,6 +240,20 @@ private:
     PAVISTREAM m_stream;
 };
 
+// Lists the soundtrack's frames; the complete ones (a last frame cut off by the end of the
+// file is not copied).
+int TMuxThd::ScanSoundtrack(TMP3FrameExtract& frames) {
+    LogMessage("Loading MP3 file");
+    m_currentFile = AudioFile;
+    frames.OnScanProgress = [this](std::uint8_t percent) { ScanProgress(percent); };
+    frames.OnCheckCancel = [this] { return isInterruptionRequested(); };
+    frames.Scan();
+    const int complete = frames.CompleteFrames();
+    m_audioFrames = complete;
+    LogMessage("MP3 file succesfully loaded (" + std::to_string(complete) + " frames)");
+    return complete;
+}
+
 void TMuxThd::Execute() {
     LogMessage("Audio : " + AudioFile);
     LogMessage("Video : " + VideoFile);
@@ -248,17 +262,8 @@ void TMuxThd::Execute() {
         ExecuteContainer();
         return;
     }
-    LogMessage("Loading MP3 file");
-
-    m_currentFile = AudioFile;
     TMP3FrameExtract frames(AudioFile);
-    frames.OnScanProgress = [this](std::uint8_t percent) { ScanProgress(percent); };
-    frames.OnCheckCancel = [this] { return isInterruptionRequested(); };
-    frames.Scan();
-    // A last frame cut off by the end of the file is not copied.
-    const int audioFrames = frames.CompleteFrames();
-    m_audioFrames = audioFrames;
-    LogMessage("MP3 file succesfully loaded (" + std::to_string(audioFrames) + " frames)");
+    const int audioFrames = ScanSoundtrack(frames);
 
     VideoSource video(VideoFile, m_currentFile);
     PAVIFILE target;
@@ -345,15 +350,8 @@ void TMuxThd::ExecuteContainer() {
     std::optional<TMP3FrameExtract> frames;
     int audioFrames = 0;
     if (!AudioFile.empty()) {
-        LogMessage("Loading MP3 file");
-        m_currentFile = AudioFile;
         frames.emplace(AudioFile);
-        frames->OnScanProgress = [this](std::uint8_t percent) { ScanProgress(percent); };
-        frames->OnCheckCancel = [this] { return isInterruptionRequested(); };
-        frames->Scan();
-        audioFrames = frames->SampleRate() > 0 ? frames->CompleteFrames() : 0;
-        m_audioFrames = audioFrames;
-        LogMessage("MP3 file succesfully loaded (" + std::to_string(audioFrames) + " frames)");
+        audioFrames = ScanSoundtrack(*frames);
     }
 
     VideoSource video(VideoFile, m_currentFile);

@@ -88,6 +88,7 @@ private:
     class VideoSource;
     void Execute();
     void ExecuteContainer();
+    int ScanSoundtrack(TMP3FrameExtract& frames);
     void LogMessage(const std::string& message);
     void SetProgress(int position, int max);
     void ScanProgress(std::uint8_t percent);

@@ -114,23 +114,19 @@ void TSlideshowRun::Start(TRunSettings& s) {
             QStringLiteral("Visual options disabled due to incompatible temporal settings"));
     }
     const TFrameSettings frames = FrameSettingsOf(s);
-    const bool dynamic = frames.Dynamic;
-    const bool fade = frames.CrossFade;
-    const bool osd = frames.TextOverlay;
-    const TResolution res{frames.Width, frames.Height};
 
     log("Start Encoding");
-    log(format("Resolution : %dx%d", res.Width, res.Height));
+    log(format("Resolution : %dx%d", frames.Width, frames.Height));
     log(format("FPS : %d", s.Fps));
     log(format("Time per Picture : %d ms", s.TimePerPicture));
     log("FCC : " + s.FourCC);
-    log(std::string("OSD : ") + yesNo(osd));
-    log(std::string("Dynamic Pictures : ") + yesNo(dynamic));
-    log(std::string("XFade : ") + yesNo(fade));
+    log(std::string("OSD : ") + yesNo(frames.TextOverlay));
+    log(std::string("Dynamic Pictures : ") + yesNo(frames.Dynamic));
+    log(std::string("XFade : ") + yesNo(frames.CrossFade));
     log(std::string("Single Frame mode : ") + yesNo(s.SingleFrame));
 
-    m_writer->Width = res.Width;
-    m_writer->Height = res.Height;
+    m_writer->Width = frames.Width;
+    m_writer->Height = frames.Height;
     m_writer->FrameTime = frames.FrameTime;
     // With a soundtrack, or for MP4 and Matroska, the picture track goes under a name that
     // holds no file of the user's, and the output takes its name from the join: a failed join
@@ -155,9 +151,9 @@ void TSlideshowRun::Start(TRunSettings& s) {
     m_video->TimePerPicture = s.TimePerPicture;
     m_video->PicturePaths = &m_pictures.PicturePaths;
     m_video->PictureTexts = &m_pictures.PictureTexts;
-    m_video->DynamicPictures = dynamic;
-    m_video->CrossFade = fade;
-    m_video->TextOverlay = osd;
+    m_video->DynamicPictures = frames.Dynamic;
+    m_video->CrossFade = frames.CrossFade;
+    m_video->TextOverlay = frames.TextOverlay;
     m_video->SingleFrame = s.SingleFrame;
     m_video->UpdateProgress = [this](const TVideoMakerThd& t) {
         Q_EMIT VideoProgress(t.Position(), t.Total());
@@ -200,7 +196,7 @@ void TSlideshowRun::VideoThreadDone() {
     if ((aborted || m_cancelled) && m_container != TContainer::Avi) {
         // The picture track is an AVI: it never takes the name of an MP4 or Matroska file.
         finish(TRunOutcome::Aborted, QStringLiteral("Aborted by user."),
-               FileExists(m_tempFile) ? q(keptTrackDetail()) : QString());
+               FileExists(pictureTrack()) ? q(keptTrackDetail()) : QString());
         return;
     }
     if (aborted || (m_cancelled && !m_settings.SoundtrackFile.empty())) {
@@ -228,9 +224,7 @@ void TSlideshowRun::VideoThreadDone() {
     if (m_soundGone && m_container == TContainer::Avi) {
         // Delivered all the same, as without a soundtrack; the user must know why it is silent.
         if (deliverPictureTrack(true))
-            finish(TRunOutcome::Done, {},
-                   q("The video has no sound: the soundtrack " + m_settings.SoundtrackFile +
-                     " is gone."));
+            finish(TRunOutcome::Done, {}, q(soundGoneDetail()));
         return;
     }
 
@@ -252,18 +246,26 @@ void TSlideshowRun::VideoThreadDone() {
                                        : QStringLiteral("Processing Audio"));
 }
 
+// Where the writer put the picture track: a stopped one never replaced a file of its name.
+std::string TSlideshowRun::pictureTrack() const {
+    return m_writer->KeptAs().empty() ? m_tempFile : m_writer->KeptAs();
+}
+
 std::string TSlideshowRun::keptTrackDetail() const {
     return (m_settings.SoundtrackFile.empty() ? "The video is kept as AVI in "
                                               : "The video without its soundtrack is kept in ") +
-           m_tempFile;
+           pictureTrack();
+}
+
+std::string TSlideshowRun::soundGoneDetail() const {
+    return "The video has no sound: the soundtrack " + m_settings.SoundtrackFile + " is gone.";
 }
 
 // The picture track becomes the output when no join follows. False, with the run
 // finished as failed, when it cannot take the output's name.
 bool TSlideshowRun::deliverPictureTrack(bool finished) {
     m_keptAs.clear();
-    // Where the writer put it: a stopped track never replaced a file of the temp name either.
-    const std::string track = m_writer->KeptAs().empty() ? m_tempFile : m_writer->KeptAs();
+    const std::string track = pictureTrack();
     if (m_tempFile.empty() || !FileExists(track))
         return true;
     std::error_code ec;
@@ -304,8 +306,7 @@ void TSlideshowRun::MuxThreadDone() {
     setStatus(QString());
     QString detail;
     if (m_soundGone)
-        detail =
-            q("The video has no sound: the soundtrack " + m_settings.SoundtrackFile + " is gone.");
+        detail = q(soundGoneDetail());
     else if (!m_settings.SoundtrackFile.empty() && m_mux->AudioFrames() == 0)
         detail = q("The video has no sound: no MPEG audio frame was found in " +
                    m_settings.SoundtrackFile + ".");

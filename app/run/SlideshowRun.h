@@ -105,6 +105,8 @@ private:
     void setStatus(const QString& status);
     // Where the picture track is kept when the last step did not make the output.
     std::string keptTrackDetail() const;
+    std::string pictureTrack() const;
+    std::string soundGoneDetail() const;
 
     TPictureList& m_pictures;
     TKLog* m_log;
