@@ -6,6 +6,7 @@
 #   ./lumivane.sh asan       the same tests in an AddressSanitizer build (build/asan)
 #   ./lumivane.sh tsan       the run, muxing, loader and window tests under ThreadSanitizer
 #   ./lumivane.sh demo       build, then render the bundled example project
+#   ./lumivane.sh package    build, then the Debian package (build/package/), checked
 #   ./lumivane.sh bench      build, then run the benchmarks
 #   ./lumivane.sh render ARGS...   build, then run the headless renderer with ARGS
 #   ./lumivane.sh run [PROJECT]    build, then start the window
@@ -49,6 +50,19 @@ build() {
     configure_and_build "$ROOT/build/release" -DCMAKE_BUILD_TYPE=RelWithDebInfo
 }
 
+# The .deb from the release build, then what distributions check of one, then the package as it
+# installs (tests/package/installed.sh).
+package() {
+    build
+    rm -rf "$ROOT/build/package"
+    (cd "$ROOT/build/release" && cpack -G DEB -B "$ROOT/build/package" >/dev/null)
+    local deb
+    deb=$(echo "$ROOT"/build/package/lumivane_*_amd64.deb)
+    "$ROOT/packaging/check.sh" "$deb"
+    "$ROOT/tests/package/installed.sh" "$deb"
+    echo "Package: ${deb#"$PWD"/}"
+}
+
 run_tests() { # dir
     (cd "$1" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$JOBS" --timeout 900)
 }
@@ -88,6 +102,7 @@ demo)
     build
     "$ROOT/examples/demo.sh" "$ROOT/build/release"
     ;;
+package) package ;;
 bench)
     build
     "$ROOT/bench/run.sh" "$ROOT/build/release"
@@ -112,7 +127,7 @@ format)
     git -C "$ROOT" ls-files '*.cpp' '*.h' | (cd "$ROOT" && xargs clang-format -i)
     ;;
 *)
-    sed -n '2,13p' "$0"
+    sed -n '2,14p' "$0"
     exit 2
     ;;
 esac

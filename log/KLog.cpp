@@ -128,7 +128,7 @@ std::vector<std::string> TKLog::Lines() const {
 }
 
 std::unique_ptr<TKLog> CreateProgramLog() {
-    return std::make_unique<TKLog>(ProgramFolder() + "Lumivane.log", 10000,
+    return std::make_unique<TKLog>(OwnFilesFolder() + "Lumivane.log", 10000,
                                    LogModeIsVerbose(ReadRegString("LogMode")));
 }
 

@@ -59,7 +59,7 @@ const char* LogLevelName(int level);
 // The "LogMode" setting switches verbose logging on only when it is exactly "1".
 bool LogModeIsVerbose(const std::string& logMode);
 
-// The program's log: the application title + ".log" in the program's folder, 10000 lines,
+// The program's log: the application title + ".log" in OwnFilesFolder(), 10000 lines,
 // verbose after the "LogMode" setting.
 std::unique_ptr<TKLog> CreateProgramLog();
 

@@ -48,6 +48,38 @@ std::string ProgramFolder() {
     return exe.parent_path().string() + "/";
 }
 
+namespace {
+
+std::string InstalledDataFolder(const std::string& programFolder) {
+    std::error_code ec;
+    const fs::path shared = fs::u8path(programFolder) / "../share/lumivane/";
+    if (programFolder.empty() || !fs::is_directory(shared, ec))
+        return {};
+    // The program's folder comes from /proc/self/exe, free of links: ".." is its parent.
+    return shared.lexically_normal().string();
+}
+
+} // namespace
+
+std::string DataFolderOf(const std::string& programFolder) {
+    const std::string installed = InstalledDataFolder(programFolder);
+    return installed.empty() ? programFolder : installed;
+}
+
+std::string ProgramDataFolder() {
+    return DataFolderOf(ProgramFolder());
+}
+
+std::string OwnFilesFolderOf(const std::string& programFolder) {
+    if (InstalledDataFolder(programFolder).empty() && FolderWritable(programFolder))
+        return programFolder;
+    return UserDataFolder();
+}
+
+std::string OwnFilesFolder() {
+    return OwnFilesFolderOf(ProgramFolder());
+}
+
 std::string UserDataFolder() {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     std::string folder = dir.toStdString() + "/Lumivane/";

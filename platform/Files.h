@@ -18,6 +18,17 @@ std::string ExtractFileName(const std::string& path);
 std::string ExtractFileExt(const std::string& path);
 // Folder of the running executable, with trailing separator.
 std::string ProgramFolder();
+// The folder of the program's data (help page, lang/), with trailing separator: share/lumivane/
+// beside the program's bin/ folder when it is installed, else the program's folder itself,
+// where the build puts the data.
+std::string DataFolderOf(const std::string& programFolder);
+std::string ProgramDataFolder();
+// Where the program keeps the files it writes for itself (log, the burner's list): the
+// program's folder when it runs from where it was built and that folder can be written; the
+// user's data folder when it is installed (even for root: nothing is written into /usr) or
+// its folder is read-only.
+std::string OwnFilesFolderOf(const std::string& programFolder);
+std::string OwnFilesFolder();
 // The user's data folder for the program (created on demand), with trailing separator.
 std::string UserDataFolder();
 // True when a file can be created in the folder.

@@ -37,15 +37,16 @@ std::string UsageText() {
     std::string sizes;
     for (const std::string& item : ResolutionItems())
         sizes += (sizes.empty() ? "" : ", ") + item;
-    std::string text = R"(usage: lumivane-render PROJECT.lmv [options]
-       lumivane-render --list-codecs
-       lumivane-render --duration SOUNDFILE
+    std::string text = R"(Usage: lumivane-render PROJECT.lmv [options]
+  or:  lumivane-render --list-codecs
+  or:  lumivane-render --duration SOUNDFILE
 
 Renders a project's pictures to a video, as the window's "Go !" does. The output's name
 chooses the container: ".mp4" writes MP4 (with H264 it plays in web browsers and on
 phones), ".mkv" Matroska (with H264 it plays in browsers and desktop players), anything
 else AVI (desktop players). The soundtrack's MPEG audio frames are copied as they are.
 
+Options:
   -o, --output FILE        the video to write (default: the project's output)
   -c, --codec FOURCC       compressor, see --list-codecs (default: the last one used,
                            or xvid)
@@ -66,6 +67,7 @@ else AVI (desktop players). The soundtrack's MPEG audio frames are copied as the
       --list-codecs        list the installed compressors and exit
       --duration FILE      print a sound file's duration (m:ss or h:mm:ss) and exit
   -h, --help               this text
+      --version            the program's version
   --                       what follows is the project, even if it starts with '-'
 
 Ctrl-C cancels: the video written so far is closed and the command exits with 130.
@@ -132,6 +134,7 @@ TCliOptions ParseCommandLine(const std::vector<std::string>& args) {
         {"--quiet", [&] { o.quiet = true; }},
         {"--list-codecs", [&] { o.action = TCliOptions::Action::ListCodecs; }},
         {"--help", [&] { o.action = TCliOptions::Action::Help; }},
+        {"--version", [&] { o.action = TCliOptions::Action::Version; }},
     };
     const std::map<std::string, std::string> shortNames = {
         {"-o", "--output"}, {"-c", "--codec"}, {"-r", "--resolution"}, {"-f", "--fps"},

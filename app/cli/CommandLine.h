@@ -15,7 +15,7 @@ public:
 
 // The options of the headless renderer. Unset optionals take the window's defaults.
 struct TCliOptions {
-    enum class Action { Render, ListCodecs, Duration, Help };
+    enum class Action { Render, ListCodecs, Duration, Help, Version };
     Action action = Action::Render;
     std::string project;   // Render: the project file
     std::string audioFile; // Duration: the sound file

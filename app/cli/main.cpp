@@ -214,10 +214,28 @@ int render(const lv::TCliOptions& o, QGuiApplication& app) {
     return exitCode;
 }
 
+// --help and --version; false for any other action.
+bool answerQuery(lv::TCliOptions::Action action) {
+    if (action == lv::TCliOptions::Action::Help)
+        std::printf("%s", lv::UsageText().c_str());
+    else if (action == lv::TCliOptions::Action::Version)
+        std::printf("%s\n", lv::VersionText("lumivane-render").c_str());
+    else
+        return false;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     lv::KeepStandardStreamsOpen();
+    // Answered before Qt starts, which may want a display (QT_QPA_PLATFORM=xcb). A command
+    // line with Qt's own options in it is judged once Qt has taken them out.
+    try {
+        if (answerQuery(lv::ParseCommandLine({argv + 1, argv + argc}).action))
+            return 0;
+    } catch (const lv::UsageError&) {
+    }
     setenv("QT_QPA_PLATFORM", "offscreen", 0); // fonts without a display
     if (!getenv("XDG_RUNTIME_DIR")) {
         const std::string runtime = "/tmp/lumivane-runtime-" + std::to_string(getuid());
@@ -245,7 +263,8 @@ int main(int argc, char** argv) {
     try {
         switch (options.action) {
         case lv::TCliOptions::Action::Help:
-            std::printf("%s", lv::UsageText().c_str());
+        case lv::TCliOptions::Action::Version:
+            answerQuery(options.action);
             return 0;
         case lv::TCliOptions::Action::ListCodecs:
             return listCodecs();

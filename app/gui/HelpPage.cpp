@@ -2,16 +2,10 @@
 
 #include "platform/Files.h"
 
-#include <QFileInfo>
-
 namespace lv {
 
 QUrl HelpPageUrl(const QString& anchor) {
-    const QString folder = QString::fromStdString(ProgramFolder());
-    QString page = folder + "help.html";
-    if (!QFileInfo::exists(page))
-        page = QFileInfo(folder + "../share/lumivane/help.html").absoluteFilePath();
-    QUrl url = QUrl::fromLocalFile(page);
+    QUrl url = QUrl::fromLocalFile(QString::fromStdString(ProgramDataFolder() + "help.html"));
     if (!anchor.isEmpty())
         url.setFragment(anchor);
     return url;

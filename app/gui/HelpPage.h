@@ -5,9 +5,8 @@
 
 namespace lv {
 
-// The help page installed with the program (it works offline): beside the executable in
-// the build tree, in share/lumivane/ of the install prefix otherwise. `anchor` picks a
-// section ("codecs").
+// The help page shipped with the program (it works offline), in ProgramDataFolder().
+// `anchor` picks a section ("codecs").
 QUrl HelpPageUrl(const QString& anchor = {});
 
 } // namespace lv

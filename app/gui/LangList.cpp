@@ -29,17 +29,14 @@ TLangList::TLangList(QWidget* mainWindow) : QObject(mainWindow), m_mainWindow(ma
 TLangList::~TLangList() = default;
 
 std::string TLangList::PacksFolder() const {
-    const std::string program = ProgramFolder();
     auto withSeparator = [](std::string folder) {
         if (folder.empty() || folder.back() != '/')
             folder += '/';
         return folder;
     };
-    if (QFileInfo(QString::fromStdString(program + SubDir)).isDir())
-        return withSeparator(program + SubDir);
-    const std::string shared = program + "../share/lumivane/" + SubDir;
-    if (QFileInfo(QString::fromStdString(shared)).isDir())
-        return withSeparator(QDir::cleanPath(QString::fromStdString(shared)).toStdString());
+    const std::string shipped = ProgramDataFolder() + SubDir;
+    if (QFileInfo(QString::fromStdString(shipped)).isDir())
+        return withSeparator(shipped);
     return withSeparator(QDir::currentPath().toStdString() + "/" + SubDir);
 }
 

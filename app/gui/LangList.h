@@ -30,7 +30,7 @@ public:
     ~TLangList() override;
 
     std::string FilePrefix = "LMV_";
-    // Packs live in this folder of the program's, or of ../share/lumivane/ when installed.
+    // Packs live in this folder of ProgramDataFolder().
     std::string SubDir = "lang";
     std::string RegKey = "HKEY_CURRENT_USER\\Software\\Tessaro\\Lumivane";
     bool Autoload = true;

@@ -1,20 +1,30 @@
-// lumivane: the desktop program. `lumivane [PROJECT.lmv]` opens the window, with that
-// project loaded when one is named; `lumivane -co` also writes the language template
-// LMV_ORIGINAL.SPK into the packs' folder.
+// lumivane: the desktop program. See WindowUsageText() for its command line.
 #include "Audio/DecoderLibraries.h"
-#include "Lang/LanguageTable.h"
 #include "app/gui/Application.h"
 #include "app/gui/Dialogs.h"
 #include "app/gui/MainDlg.h"
+#include "app/run/Startup.h"
 #include "platform/Errors.h"
 #include "platform/StandardStreams.h"
 
 #include <QTimer>
 
 #include <csignal>
+#include <cstdio>
 
 int main(int argc, char** argv) {
     lv::KeepStandardStreamsOpen();
+    // Answered before Qt starts, which would need a display.
+    switch (lv::ParseWindowArguments({argv + 1, argv + argc}).action) {
+    case lv::TWindowArguments::Action::Help:
+        std::printf("%s", lv::WindowUsageText().c_str());
+        return 0;
+    case lv::TWindowArguments::Action::Version:
+        std::printf("%s\n", lv::VersionText("lumivane").c_str());
+        return 0;
+    case lv::TWindowArguments::Action::Open:
+        break;
+    }
     // Past a file-size limit a write fails and the run says so, instead of a silent kill.
     std::signal(SIGXFSZ, SIG_IGN);
     lv::TApplication app(argc, argv);
@@ -24,12 +34,12 @@ int main(int argc, char** argv) {
     app.ShowError = [&window](const QString& text) { window.Dialogs().Error(&window, text); };
     window.show();
 
-    // The first argument that is not the language template's switch is a project to open.
-    const QStringList args = QApplication::arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (lv::IsTemplateSwitch(args[i].toStdString()))
-            continue;
-        const std::string project = args[i].toStdString();
+    // Qt has taken its own options out by now.
+    std::vector<std::string> args;
+    for (const QString& arg : QApplication::arguments().mid(1))
+        args.push_back(arg.toStdString());
+    const std::string project = lv::ParseWindowArguments(args).project;
+    if (!project.empty()) {
         QTimer::singleShot(0, &window, [&window, project] {
             try {
                 window.LoadProjectFile(project);
@@ -37,7 +47,6 @@ int main(int argc, char** argv) {
                 window.Dialogs().Error(&window, QString::fromStdString(lv::ErrorWithLocation(e)));
             }
         });
-        break;
     }
     return app.exec();
 }

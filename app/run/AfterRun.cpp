@@ -30,8 +30,7 @@ TCommand BurnerCommand(const std::string& burner, const std::string& folder,
 }
 
 std::string BurnerProjectFolder() {
-    const std::string program = ProgramFolder();
-    return FolderWritable(program) ? program : UserDataFolder();
+    return OwnFilesFolder();
 }
 
 std::string WriteBurnerProject(const std::string& folder, const std::string& video) {

@@ -39,8 +39,7 @@ TCommand DvdCommand(const std::string& converter, const std::string& video);
 TCommand BurnerCommand(const std::string& burner, const std::string& folder,
                        const std::string& projectName, int n);
 
-// Where the burner project files go: the program's folder when it can be written, else the
-// user's data folder. With trailing separator.
+// Where the burner project files go: OwnFilesFolder(). With trailing separator.
 std::string BurnerProjectFolder();
 // Writes folder + "lmv_0.adk": one line, the video's path, ended by CR LF. Returns the file's
 // path; throws lv::Error naming the file when it cannot be written.

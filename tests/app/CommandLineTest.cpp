@@ -28,6 +28,7 @@ TEST(CommandLine, OptionsTakeTheirValuesInEitherSpelling) {
     EXPECT_EQ(o.soundtrack, "song.mp3");
 
     EXPECT_EQ(ParseCommandLine({"--list-codecs"}).action, TCliOptions::Action::ListCodecs);
+    EXPECT_EQ(ParseCommandLine({"--version"}).action, TCliOptions::Action::Version);
     const auto d = ParseCommandLine({"--duration", "a.ogg"});
     EXPECT_EQ(d.action, TCliOptions::Action::Duration);
     EXPECT_EQ(d.audioFile, "a.ogg");

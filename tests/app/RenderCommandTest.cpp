@@ -94,6 +94,38 @@ TEST(RenderCommand, FailuresExitNonZeroWithTheProgramsMessage) {
     }
 }
 
+// Both programs answer --version and --help on the terminal, the window's before Qt would
+// need a display; the help names every switch the program takes.
+TEST(RenderCommand, BothProgramsTellTheirVersionAndUsageWithoutADisplay) {
+    const std::string window = std::string(LUMIVANE_BINARY_DIR) + "/app/gui/lumivane";
+    const std::string display = getenv("DISPLAY") ? getenv("DISPLAY") : "";
+    const std::string platform = getenv("QT_QPA_PLATFORM") ? getenv("QT_QPA_PLATFORM") : "";
+    unsetenv("DISPLAY");
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+    const struct {
+        std::string program;
+        std::string arg;
+        std::vector<std::string> says; // the whole output for --version
+    } cases[] = {
+        {window, "--version", {"lumivane " LUMIVANE_VERSION "\n"}},
+        {window, "--help", {"Usage: lumivane [-co] [PROJECT.lmv]", "-co ", "--version", "--help"}},
+        {kRender, "--version", {"lumivane-render " LUMIVANE_VERSION "\n"}},
+        {kRender, "-h", {"--version", "--list-codecs", "--frame N"}},
+    };
+    for (const auto& c : cases) {
+        const auto r = lvtest::runProcess(c.program, {c.arg});
+        EXPECT_EQ(r.exitCode, 0) << c.program << " " << c.arg << "\n" << r.err;
+        if (c.arg == "--version")
+            EXPECT_EQ(r.out, c.says[0]);
+        else
+            for (const std::string& text : c.says)
+                EXPECT_NE(r.out.find(text), std::string::npos) << c.arg << " lacks " << text;
+    }
+    if (!display.empty())
+        setenv("DISPLAY", display.c_str(), 1);
+    setenv("QT_QPA_PLATFORM", platform.c_str(), 1);
+}
+
 // --frame N writes exactly frame N of the uncompressed video: on a pan, in a fade, with the
 // caption; a frame past the end is refused.
 TEST(RenderCommand, OneFrameAsPngIsTheFrameOfTheVideo) {

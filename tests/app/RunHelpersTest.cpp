@@ -45,6 +45,36 @@ TEST(RunHelpers, StartupLinesCaptionAndRememberedCodec) {
     lv::WriteRegString("LastFCC", "");
 }
 
+TEST(RunHelpers, WindowArgumentsProjectTemplateAndQueries) {
+    using A = lv::TWindowArguments::Action;
+    const struct {
+        std::vector<std::string> args;
+        A action;
+        const char* project;
+        bool writeTemplate;
+    } cases[] = {
+        {{}, A::Open, "", false},
+        {{"show.lmv"}, A::Open, "show.lmv", false},
+        {{"-co", "show.lmv", "other.lmv"}, A::Open, "show.lmv", true},
+        {{"/CO"}, A::Open, "", true},
+        {{"show.lmv", "--version"}, A::Version, "", false},
+        {{"-h"}, A::Help, "", false},
+        {{"--help", "--version"}, A::Help, "", false},
+        {{"--", "--help"}, A::Open, "--help", false},
+        {{"--", "-co"}, A::Open, "-co", false},
+    };
+    for (const auto& c : cases) {
+        const lv::TWindowArguments a = lv::ParseWindowArguments(c.args);
+        const std::string trace = c.args.empty() ? "(none)" : c.args.front();
+        EXPECT_EQ(a.action, c.action) << trace;
+        if (c.action == A::Open) {
+            EXPECT_EQ(a.project, c.project) << trace;
+            EXPECT_EQ(a.writeTemplate, c.writeTemplate) << trace;
+        }
+    }
+    EXPECT_EQ(lv::VersionText("lumivane"), std::string("lumivane ") + LUMIVANE_VERSION);
+}
+
 TEST(RunHelpers, RelativePathsAreTakenAgainstTheirFolder) {
     EXPECT_EQ(lv::ResolvePath("/home/u/show/", "pics/a.jpg"), "/home/u/show/pics/a.jpg");
     EXPECT_EQ(lv::ResolvePath("/home/u/show/", "../song.mp3"), "/home/u/show/../song.mp3");

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 TEST(Registry, AbsentValueIsEmptyAndValuesRoundTripPerKey) {
@@ -35,6 +36,33 @@ TEST(Files, PathPartsFollowTheLastSeparatorAndDot) {
     std::ofstream(dir.file("plain")) << "x";
     EXPECT_FALSE(lv::FolderWritable(dir.file("plain"))) << "a file is no folder, even for root";
     EXPECT_FALSE(lv::FolderWritable(dir.file("missing")));
+}
+
+// Installed (share/lumivane/ beside bin/), the program reads its data there and writes its own
+// files to the user's data folder even where it could write bin/; built, it keeps both beside
+// itself.
+TEST(Files, DataAndOwnFilesFolderFollowTheLayout) {
+    lvtest::TempDir dir;
+    const std::string root = dir.path().string() + "/";
+    setenv("XDG_DATA_HOME", (root + "home-data").c_str(), 1);
+    const std::string user = root + "home-data/Lumivane/";
+    std::filesystem::create_directories(root + "usr/bin");
+    std::filesystem::create_directories(root + "usr/share/lumivane");
+    std::filesystem::create_directories(root + "build/app/gui");
+    std::filesystem::create_directories(root + "lonely/bin");
+    const struct {
+        std::string program, data, own;
+    } cases[] = {
+        {root + "usr/bin/", root + "usr/share/lumivane/", user},
+        {root + "build/app/gui/", root + "build/app/gui/", root + "build/app/gui/"},
+        {root + "lonely/bin/", root + "lonely/bin/", root + "lonely/bin/"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(lv::DataFolderOf(c.program), c.data) << c.program;
+        EXPECT_EQ(lv::OwnFilesFolderOf(c.program), c.own) << c.program;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(user));
+    unsetenv("XDG_DATA_HOME");
 }
 
 TEST(Files, RenameKeepingEarlierNeverReplacesAFile) {
