@@ -17,6 +17,17 @@ echo "appstreamcli validate:"
 appstreamcli validate --no-net --pedantic --override=cid-desktopapp-is-not-rdns=info \
     "$root/usr/share/metainfo/lumivane.metainfo.xml"
 
+# And as it will be once the project has a web address (example.org stands in for it).
+release=$(sed -n 's/.*<release version="\([^"]*\)" date="\([^"]*\)".*/\1 \2/p' \
+    "$root/usr/share/metainfo/lumivane.metainfo.xml")
+cmake -DPROJECT_VERSION="${release% *}" -DLUMIVANE_RELEASE_DATE="${release#* }" \
+    -DLUMIVANE_HOMEPAGE_URL=https://example.org/lumivane \
+    -DLUMIVANE_SCREENSHOT_URL=https://example.org/lumivane/docs \
+    -DMETAINFO_OUTPUT="$root/web.metainfo.xml" -P "$(dirname "$0")/metainfo.cmake"
+grep -q '<image>https://example.org/lumivane/docs/window-idle.png</image>' "$root/web.metainfo.xml"
+appstreamcli validate --no-net --pedantic --override=cid-desktopapp-is-not-rdns=info \
+    "$root/web.metainfo.xml"
+
 echo "update-mime-database:"
 # It warns about a malformed type on stderr and still succeeds.
 if ! out=$(XDG_DATA_DIRS=$root/usr/share update-mime-database "$root/usr/share/mime" 2>&1) ||
