@@ -39,7 +39,9 @@ cp -a "$work/base" "$sys"
 cp /etc/resolv.conf "$sys/etc/resolv.conf"
 mount -t proc proc "$sys/proc"
 xvfb=
+window=
 cleanup() {
+    [[ -n "$window" ]] && kill "$window" 2>/dev/null
     [[ -n "$xvfb" ]] && kill "$xvfb" 2>/dev/null
     sleep 1
     umount "$sys/proc"
@@ -50,9 +52,10 @@ on() { # as root inside
     chroot "$sys" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 \
         DEBIAN_FRONTEND=noninteractive "$@"
 }
+user=(/usr/bin/setpriv --reuid=1000 --regid=1000 --clear-groups /usr/bin/env -i PATH=/usr/bin:/bin
+    HOME=/home/user)
 as_user() { # as an ordinary user inside (uid 1000, no account needed)
-    chroot "$sys" /usr/bin/setpriv --reuid=1000 --regid=1000 --clear-groups \
-        /usr/bin/env -i PATH=/usr/bin:/bin HOME=/home/user LANG=C.UTF-8 "$@"
+    chroot "$sys" "${user[@]}" LANG=C.UTF-8 "$@"
 }
 step() { echo && echo "== $*"; }
 
@@ -90,7 +93,7 @@ step "the desktop's default for application/x-lumivane-project"
 as_user xdg-mime query default application/x-lumivane-project
 
 step "the window from the menu's entry, under Xvfb"
-on apt-get install -y -q --no-install-recommends xvfb x11-utils
+on apt-get install -y -q --no-install-recommends xvfb x11-utils x11-apps
 chroot "$sys" /usr/bin/Xvfb :7 -screen 0 1280x1024x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
 xvfb=$!
 sleep 3
@@ -98,7 +101,11 @@ exec_line=$(sed -n 's/^Exec=//p' "$sys/usr/share/applications/lumivane.desktop")
 echo "Exec=$exec_line"
 read -ra command <<<"$exec_line"
 command=("${command[@]/#%f//home/user/examples/example.lmv}")
-as_user env DISPLAY=:7 "${command[@]}" >"$out/window.log" 2>&1 &
+# As a French user's session starts it: the window must find its French pack.
+install -d -m 0700 -o 1000 -g 1000 "$sys/run/user/1000"
+# Not through as_user: the window's own id is the one to end it by.
+chroot "$sys" "${user[@]}" DISPLAY=:7 XDG_RUNTIME_DIR=/run/user/1000 LANG=fr_FR.UTF-8 \
+    "${command[@]}" >"$out/window.log" 2>&1 &
 window=$!
 sleep 15
 on xwininfo -display :7 -root -tree | grep -i lumivane || echo "no Lumivane window"
@@ -106,6 +113,7 @@ on xwd -display :7 -root -silent >"$out/screen.xwd"
 ffmpeg -v error -y -i "$out/screen.xwd" "$out/screen.png" && rm "$out/screen.xwd"
 kill "$window"
 wait "$window" || true
+window=
 cat "$out/window.log"
 
 step "apt purge lumivane"
