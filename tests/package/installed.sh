@@ -104,7 +104,7 @@ window=
 # The manual pages as man shows them, without a complaint from groff.
 for page in lumivane lumivane-render; do
     # Blanks squeezed: man justifies the lines.
-    text=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>"$tmp/man.err" |
+    text=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" 2>"$tmp/man.err" |
         tr -s ' ') || fail "man -l $page.1.gz failed"
     if [[ -s "$tmp/man.err" ]]; then
         fail "man warns about $page(1): $(cat "$tmp/man.err")"
