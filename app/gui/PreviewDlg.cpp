@@ -31,6 +31,12 @@ TPreviewDlg::TPreviewDlg(std::unique_ptr<TPreviewFrames> frames, const QString& 
     ui->back_btn->setIcon(style()->standardIcon(QStyle::SP_MediaSeekBackward));
     ui->fwd_btn->setIcon(style()->standardIcon(QStyle::SP_MediaSeekForward));
     ui->play_btn->setIcon(style()->standardIcon(QStyle::SP_MediaPlay));
+    // Room for the widest numbers, so that nothing moves while playing.
+    const QFontMetrics metrics = fontMetrics();
+    ui->framenum_lbl->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("000000")));
+    ui->time_lbl->setMinimumWidth(
+        metrics.horizontalAdvance(QStringLiteral("00:00.00 / 00:00.00  ")));
+    ui->picturenum_lbl->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("0000 / 0000")));
     m_time.start();
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(kTickMs);
