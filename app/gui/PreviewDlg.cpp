@@ -17,7 +17,8 @@ namespace {
 // Often enough that a frame is asked for within a few ms of being due at any frame rate.
 constexpr int kTickMs = 4;
 // The soundtrack is put back in step when it drifts further from the clock than this.
-constexpr qint64 kSoundDriftMs = 120;
+constexpr qint64 kSoundDriftMs = 200;
+constexpr qint64 kSoundSettleMs = 1000;
 
 } // namespace
 
@@ -103,7 +104,7 @@ void TPreviewDlg::setPlaying(bool on) {
     const qint64 now = m_time.elapsed();
     if (on) {
         m_clock.Play(now);
-        m_sound->PlayFrom(m_clock.TimeOfFrame(m_clock.FrameAt(now)));
+        playSoundFrom(m_clock.FrameAt(now));
         m_timer.start();
     } else {
         m_clock.Pause(now);
@@ -112,6 +113,11 @@ void TPreviewDlg::setPlaying(bool on) {
         m_timer.stop();
     }
     ui->play_btn->setIcon(style()->standardIcon(on ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
+}
+
+void TPreviewDlg::playSoundFrom(int frame) {
+    m_sound->PlayFrom(m_clock.TimeOfFrame(frame));
+    m_soundMoved.start();
 }
 
 void TPreviewDlg::play_btnClick() {
@@ -140,7 +146,7 @@ void TPreviewDlg::seek(int frame) {
     const qint64 now = m_time.elapsed();
     m_clock.Seek(frame, now);
     if (Playing())
-        m_sound->PlayFrom(m_clock.TimeOfFrame(m_clock.FrameAt(now)));
+        playSoundFrom(m_clock.FrameAt(now));
     request(m_clock.FrameAt(now));
 }
 
@@ -152,15 +158,19 @@ void TPreviewDlg::request(int frame) {
 
 void TPreviewDlg::tick() {
     const qint64 now = m_time.elapsed();
-    // One request at a time: the next is chosen when this one is on screen.
-    if (m_requested != m_shown || m_frames->Busy())
+    // One request at a time: the next is chosen when this one is on screen. While the slider
+    // is dragged its frames are shown instead.
+    if (m_requested != m_shown || m_frames->Busy() || ui->pos_trk->isSliderDown())
         return;
     const int due = m_clock.Next(m_shown, now);
     if (due != m_shown) {
         request(due);
-        const qint64 heard = m_sound->Position();
-        if (heard >= 0 && std::llabs(heard - m_clock.TimeOfFrame(due)) > kSoundDriftMs)
-            m_sound->PlayFrom(m_clock.TimeOfFrame(due));
+        // A player settles some time after it was moved: looked at now and then only.
+        if (m_soundMoved.elapsed() > kSoundSettleMs) {
+            const qint64 heard = m_sound->Position();
+            if (heard >= 0 && std::llabs(heard - m_clock.TimeOfFrame(due)) > kSoundDriftMs)
+                playSoundFrom(due);
+        }
     } else if (!m_clock.Playing(now)) {
         setPlaying(false); // the last frame is on screen
     }

@@ -59,12 +59,14 @@ private:
     void frameReady(int frame, const QImage& image);
     void showPosition(int frame);
     void showSilence();
+    void playSoundFrom(int frame);
 
     std::unique_ptr<Ui::PreviewDlg> ui;
     std::unique_ptr<TPreviewFrames> m_frames;
     std::unique_ptr<TPreviewSound> m_sound;
     TPreviewClock m_clock;
     QElapsedTimer m_time;
+    QElapsedTimer m_soundMoved;
     QTimer m_timer;
     int m_shown = -1;
     int m_requested = -1;

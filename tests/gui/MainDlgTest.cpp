@@ -757,9 +757,12 @@ private Q_SLOTS:
         QVERIFY(p->isFullScreen() && !p->findChild<QWidget*>("controls_pnl")->isVisible());
         QTest::keyClick(p, Qt::Key_Escape);
         QVERIFY(!p->isFullScreen() && p->findChild<QWidget*>("controls_pnl")->isVisible());
-        QVERIFY(p->isVisible());
+        QTest::keyClick(p, Qt::Key_Escape); // closes it, and frees what it loaded
+        QTRY_VERIFY(!w.dlg->PreviewWindow());
 
         // "Go !" closes the preview before the run starts.
+        w.click("preview_btn");
+        QVERIFY(w.dlg->PreviewWindow());
         w.click("resetaudio_btn");
         auto* codecs = w.get<QComboBox>("codecs_cmb");
         codecs->setCurrentIndex(codecs->findText("DIB ", Qt::MatchStartsWith));
