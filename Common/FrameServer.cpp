@@ -182,7 +182,11 @@ std::unique_ptr<TImageFile> TFrameServer::TakePrefetched(int k) {
     m_nextIndex = -1;
     auto next = std::move(m_next);
     if (!wanted) {
-        next.wait();
+        // A jump (a preview's scrub) does not wait for the picture it no longer needs: that
+        // load ends on its own thread while picture k loads here. One such load at most.
+        if (m_dropped.valid())
+            m_dropped.wait();
+        m_dropped = std::move(next);
         return nullptr;
     }
     return next.get();
@@ -194,9 +198,11 @@ void TFrameServer::LoadPicture(int k) {
     m_current.reset();
     m_currentIndex = -1;
     std::unique_ptr<TImageFile> picture = TakePrefetched(k);
+    // Not loaded ahead (the first picture, a jump): the next one loads meanwhile, so that a
+    // fade out of k waits for one load, not two.
+    PrefetchAfter(k);
     m_current = picture ? std::move(picture) : LoadFitted(k);
     m_currentIndex = k;
-    PrefetchAfter(k);
 }
 
 // Loads picture k + 1 on another thread while picture k is shown (and fades in).

@@ -93,6 +93,7 @@ private:
     const TSharedThumbnails* m_thumbnails = nullptr;
     std::atomic<int> m_nextIndex{-1}; // picture the prefetch is loading; -1 for none
     std::future<std::unique_ptr<TImageFile>> m_next;
+    std::future<std::unique_ptr<TImageFile>> m_dropped; // a prefetch no longer wanted
     int m_fadeIndex = -1;
     QImage m_fadeA;
     QImage m_fadeB;

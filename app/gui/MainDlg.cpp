@@ -15,11 +15,13 @@
 #include "app/gui/JumpDlg.h"
 #include "app/gui/LangList.h"
 #include "app/gui/LoaderDlg.h"
+#include "app/gui/PreviewDlg.h"
 #include "app/gui/ProcessSuccessDlg.h"
 #include "app/gui/ReorderDlg.h"
 #include "app/gui/SettingsDlg.h"
 #include "app/gui/SpinEdit.h"
 #include "app/run/CodecChoice.h"
+#include "app/run/PreviewFrames.h"
 #include "app/run/RunSettings.h"
 #include "app/run/Soundtrack.h"
 #include "app/run/Startup.h"
@@ -215,6 +217,7 @@ std::vector<std::unique_ptr<QWidget>> TMainDlg::CreateDialogs() {
     forms.push_back(std::make_unique<TBurnDlg>(*m_dialogs, this));
     forms.push_back(
         std::make_unique<TCodecConfigDlg>(QString(), std::vector<TCodecSetting>{}, this));
+    forms.push_back(std::make_unique<TPreviewDlg>(nullptr, QString(), this));
     return forms;
 }
 
@@ -240,6 +243,8 @@ void TMainDlg::connectHandlers() {
     on(ui->out_btn, &B::clicked, &TMainDlg::out_btnClick);
     on(ui->go_btn, &B::clicked, &TMainDlg::go_btnClick);
     on(ui->cancel_btn, &B::clicked, &TMainDlg::cancel_btnClick);
+    on(ui->preview_btn, &B::clicked, &TMainDlg::preview_btnClick);
+    on(ui->Preview1, &QAction::triggered, &TMainDlg::preview_btnClick);
     on(ui->dynamics_chk, &B::clicked, &TMainDlg::dynamics_chkClick);
     on(ui->matchaudio_btn, &B::clicked, &TMainDlg::matchaudio_btnClick);
     on(ui->exp_btn, &B::clicked, &TMainDlg::exp_btnClick);
@@ -343,10 +348,10 @@ void TMainDlg::EnableControls(bool on) {
              ui->dynamics_chk,  ui->FPS_txt,        ui->matchaudio_btn, ui->osd_chk,
              ui->time_txt,      ui->xfade_chk,      ui->exp_btn,        ui->codecconfig_btn,
              ui->codecs_cmb,    ui->res_cmb,        ui->go_btn,         ui->out_btn,
-             ui->out_txt})
+             ui->out_txt,       ui->preview_btn})
         w->setEnabled(on);
-    for (QAction* a :
-         {ui->Load1, ui->Save1, ui->Add1, ui->reset1, ui->Organize1, ui->Select1, ui->Remove1})
+    for (QAction* a : {ui->Load1, ui->Save1, ui->Add1, ui->reset1, ui->Organize1, ui->Preview1,
+                       ui->Select1, ui->Remove1})
         a->setEnabled(on);
     updateMatchAudio();
     ui->cancel_btn->setEnabled(!on);
@@ -452,32 +457,61 @@ TRunSettings TMainDlg::readSettings() const {
     return r;
 }
 
+void TMainDlg::showOptions(const TRunSettings& settings) {
+    ui->dynamics_chk->setChecked(settings.DynamicPictures);
+    ui->xfade_chk->setChecked(settings.CrossFade);
+    ui->osd_chk->setChecked(settings.TextOverlay);
+}
+
+TPreviewDlg* TMainDlg::PreviewWindow() const {
+    return m_previewDlg.data();
+}
+
+void TMainDlg::closePreview() {
+    // Deleted now, not later: its frames and the pictures they hold go with it.
+    delete m_previewDlg.data();
+}
+
 void TMainDlg::go_btnClick() {
+    closePreview();
     TRunSettings settings = readSettings();
-    auto showOptions = [&] {
-        // The rule of incompatible timing may have switched the options off.
-        ui->dynamics_chk->setChecked(settings.DynamicPictures);
-        ui->xfade_chk->setChecked(settings.CrossFade);
-        ui->osd_chk->setChecked(settings.TextOverlay);
-    };
     try {
         m_run->Start(settings);
     } catch (const EAssertionFailed&) {
-        showOptions();
+        showOptions(settings);
         throw;
     } catch (const Error& e) {
         // The run's own refusals ("Empty picture list"...) are messages, not failures.
-        showOptions();
+        showOptions(settings);
         message(q(e.what()));
         return;
     }
-    showOptions();
+    showOptions(settings);
     if (m_thumbWarmer)
         m_thumbWarmer->Warm({});
     m_previewUpdates = 0;
     m_previewClock.invalidate();
     ui->pb->setValue(0);
     EnableControls(false);
+}
+
+void TMainDlg::preview_btnClick() {
+    // Opened again, it takes the settings and lists as they are now.
+    closePreview();
+    TRunSettings settings = readSettings();
+    std::unique_ptr<TPreviewFrames> frames;
+    try {
+        frames = m_run->Preview(settings);
+    } catch (const Error& e) {
+        showOptions(settings);
+        message(q(e.what()));
+        return;
+    }
+    showOptions(settings);
+    auto* preview = new TPreviewDlg(std::move(frames), q(settings.SoundtrackFile), this);
+    preview->setAttribute(Qt::WA_DeleteOnClose);
+    m_previewDlg = preview;
+    preview->show();
 }
 
 void TMainDlg::cancel_btnClick() {

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QPixmap>
+#include <QPointer>
 
 #include <array>
 #include <cstdint>
@@ -29,6 +30,7 @@ class TDialogs;
 class TFrameServer;
 class TKLog;
 class TLangList;
+class TPreviewDlg;
 class TTextStorage;
 
 // The main window: the picture list with its thumbnail strip, the soundtrack, the output,
@@ -55,6 +57,8 @@ public:
     std::int64_t SoundtrackDuration() const { return m_soundtrackDuration; }
     // Preview pictures drawn during the current or last run.
     int PreviewUpdates() const { return m_previewUpdates; }
+    // The open "Preview" window; null when none is open.
+    TPreviewDlg* PreviewWindow() const;
 
     // Takes a soundtrack: its path and duration shown, "Match audio" enabled for a duration
     // above 0. A file no reader takes changes nothing; a reader's error is thrown.
@@ -85,6 +89,7 @@ public Q_SLOTS:
     void resetaudio_btnClick();
     void out_btnClick();
     void go_btnClick();
+    void preview_btnClick();
     void cancel_btnClick();
     void dynamics_chkClick();
     void matchaudio_btnClick();
@@ -122,6 +127,9 @@ private:
     void message(const QString& text);
 
     TRunSettings readSettings() const;
+    // The options as the rule of incompatible timing left them.
+    void showOptions(const TRunSettings& settings);
+    void closePreview();
     void videoProgress(int position, int total);
     void muxProgress(int position, int max, const QString& text);
     void runFinished(TRunOutcome outcome);
@@ -159,6 +167,7 @@ private:
     std::int64_t m_soundtrackDuration = 0;
     std::string m_projectFile; // last loaded or saved: never a run's output
 
+    QPointer<TPreviewDlg> m_previewDlg; // deleted on close
     QImage m_preview;
     QElapsedTimer m_previewClock;
     int m_previewUpdates = 0;

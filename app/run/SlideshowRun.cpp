@@ -1,5 +1,7 @@
 #include "app/run/SlideshowRun.h"
 
+#include "app/run/PreviewFrames.h"
+
 #include "app/run/FrameSettings.h"
 
 #include "Common/BmpToAvi.h"
@@ -93,6 +95,26 @@ const TDib* TSlideshowRun::CurrentFrame() const {
     return m_video ? m_video->Frame() : nullptr;
 }
 
+void TSlideshowRun::applyVisualOptionsRule(TRunSettings& s) {
+    if (ApplyVisualOptionsRule(s)) {
+        // The options are shown off before the message tells why.
+        Q_EMIT VisualOptionsCleared();
+        Q_EMIT Notice(
+            QStringLiteral("Visual options disabled due to incompatible temporal settings"));
+    }
+}
+
+std::unique_ptr<TPreviewFrames> TSlideshowRun::Preview(TRunSettings& s) {
+    if (Running())
+        throw Error("A run is already under way");
+    if (m_pictures.Count() == 0)
+        throw Error("Empty picture list");
+    if (s.Fps <= 0)
+        throw Error("Invalid frame rate");
+    applyVisualOptionsRule(s);
+    return std::make_unique<TPreviewFrames>(m_pictures, FrameSettingsOf(s));
+}
+
 void TSlideshowRun::Start(TRunSettings& s) {
     if (Running())
         throw Error("A run is already under way");
@@ -107,12 +129,7 @@ void TSlideshowRun::Start(TRunSettings& s) {
     if (const std::string refusal = ContainerRefusal(container, s.FourCC); !refusal.empty())
         throw Error(refusal);
 
-    if (ApplyVisualOptionsRule(s)) {
-        // The options are shown off before the message tells why.
-        Q_EMIT VisualOptionsCleared();
-        Q_EMIT Notice(
-            QStringLiteral("Visual options disabled due to incompatible temporal settings"));
-    }
+    applyVisualOptionsRule(s);
     const TFrameSettings frames = FrameSettingsOf(s);
 
     log("Start Encoding");

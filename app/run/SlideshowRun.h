@@ -15,6 +15,7 @@ class TBmpToAvi;
 class TDib;
 class TKLog;
 class TMuxThd;
+class TPreviewFrames;
 class TPictureList;
 class TVideoMakerThd;
 
@@ -59,6 +60,10 @@ public:
     // lv::EAssertionFailed where a check failed. May clear the visual options of `settings`
     // (see ApplyVisualOptionsRule), emitting Notice first.
     void Start(TRunSettings& settings);
+    // The frames a run of these settings would make, for a preview: the same refusals of the
+    // list and the frame rate and the same rule of incompatible timing as Start (nothing is
+    // written, the output is not looked at). Throws while a run is under way.
+    std::unique_ptr<TPreviewFrames> Preview(TRunSettings& settings);
     // Asks the running job to stop after the frame or block it is on; the run then ends
     // Aborted, Detail() telling where the video is when the join did not finish.
     void Cancel();
@@ -101,6 +106,7 @@ private:
     void finish(TRunOutcome outcome, const QString& message, const QString& detail = {},
                 const QString& location = {});
     void log(const std::string& line, int level = 1);
+    void applyVisualOptionsRule(TRunSettings& settings);
     void setPhase(TRunPhase phase);
     void setStatus(const QString& status);
     // Where the picture track is kept when the last step did not make the output.

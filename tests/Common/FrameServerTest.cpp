@@ -309,6 +309,12 @@ TEST(FrameServer, PrefetchChangesNoFrameAndKeepsFailuresRetryable) {
         ahead.RenderFrame(b, i);
         ASSERT_EQ(a, b) << "frame " << i;
     }
+    // Jumps back and forth, as a preview's scrub asks, leave loads ahead behind.
+    for (const int i : {70, 5, 45, 90, 21, 0, 69, 44}) {
+        plain.RenderFrame(a, i);
+        ahead.RenderFrame(b, i);
+        ASSERT_EQ(a, b) << "frame " << i;
+    }
 
     // Picture 2 disappears while picture 1 is on screen: its prefetch fails, the failure
     // surfaces when picture 2 is due, and the next request loads it again.

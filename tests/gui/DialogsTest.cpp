@@ -7,10 +7,12 @@
 #include "app/gui/JumpDlg.h"
 #include "app/gui/LoaderDlg.h"
 #include "app/gui/MainDlg.h"
+#include "app/gui/PreviewDlg.h"
 #include "app/gui/ProcessSuccessDlg.h"
 #include "app/gui/ReorderDlg.h"
 #include "app/gui/SettingsDlg.h"
 #include "app/run/AfterRun.h"
+#include "app/run/PreviewFrames.h"
 #include "log/KLog.h"
 #include "platform/ExternalProducts.h"
 #include "platform/Files.h"
@@ -145,7 +147,23 @@ private Q_SLOTS:
             {"SettingsDlg", "SettingsDlg", "Settings"},
             {"SettingsDlg", "lng", ""},
             {"AboutDlg", "AboutDlg", "About"},
-            {"CodecConfigDlg", "CodecConfigDlg", "Codec Configuration"}};
+            {"CodecConfigDlg", "CodecConfigDlg", "Codec Configuration"},
+            {"PreviewDlg", "PreviewDlg", "Preview"},
+            {"PreviewDlg", "screen", ""},
+            {"PreviewDlg", "pos_trk", ""},
+            {"PreviewDlg", "back_btn", ""},
+            {"PreviewDlg", "play_btn", ""},
+            {"PreviewDlg", "fwd_btn", ""},
+            {"PreviewDlg", "frame_lbl", "Frame :"},
+            {"PreviewDlg", "framenum_lbl", "0"},
+            {"PreviewDlg", "time_lbl", "0:00.00 / 0:00.06"},
+            {"PreviewDlg", "picture_lbl", "Picture :"},
+            {"PreviewDlg", "picturenum_lbl", "1 / 1"},
+            {"PreviewDlg", "nodevice_lbl", "No sound device: the preview plays silent."},
+            {"PreviewDlg", "nosound_lbl",
+             "The soundtrack cannot be played: the preview plays silent."},
+            {"PreviewDlg", "full_btn", "Full screen"},
+            {"PreviewDlg", "close_btn", "Close"}};
         for (const auto& row : rows)
             QTest::newRow(qPrintable(QString(row[0]) + "." + row[1]))
                 << QString(row[0]) << QString(row[1]) << QString(row[2]);
@@ -175,6 +193,9 @@ private Q_SLOTS:
             dialog = std::make_unique<lv::TSettingsDlg>(nullptr, nullptr);
         else if (form == "AboutDlg")
             dialog = std::make_unique<lv::TAboutDlg>([](const QUrl&) {});
+        else if (form == "PreviewDlg")
+            dialog = std::make_unique<lv::TPreviewDlg>(
+                std::make_unique<lv::TPreviewFrames>(p.list, lv::TFrameSettings{}), QString());
         else
             dialog =
                 std::make_unique<lv::TCodecConfigDlg>("XVID", std::vector<lv::TCodecSetting>{});

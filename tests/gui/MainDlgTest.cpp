@@ -1,6 +1,8 @@
 #include "app/gui/MainDlg.h"
 #include "MultiPlex/Container.h"
 #include "app/gui/ElidedComboBox.h"
+#include "app/gui/PreviewDlg.h"
+#include "app/run/PreviewFrames.h"
 
 #include "Captions.h"
 #include "FakeDialogs.h"
@@ -15,12 +17,15 @@
 #include "support/TempDir.h"
 
 #include <QAction>
+#include <QAudioDevice>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMediaDevices>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -154,6 +159,7 @@ private Q_SLOTS:
                                  {"pb", ""},
                                  {"go_btn", "Go !"},
                                  {"cancel_btn", "Cancel"},
+                                 {"preview_btn", "Preview"},
                                  {"preview_grp", "Preview"},
                                  {"img", ""},
                                  {"Shape1", ""},
@@ -171,6 +177,7 @@ private Q_SLOTS:
                                  {"reset1", "Reset"},
                                  {"N4", ""},
                                  {"Organize1", "Organize"},
+                                 {"Preview1", "Preview"},
                                  {"Sound1", "Sound"},
                                  {"Select1", "Add"},
                                  {"Remove1", "Remove"},
@@ -250,9 +257,9 @@ private Q_SLOTS:
             "imgreset_btn",    "load_btn",       "save_btn",  "dynamics_chk", "FPS_txt",
             "matchaudio_btn",  "osd_chk",        "time_txt",  "xfade_chk",    "exp_btn",
             "codecconfig_btn", "codecs_cmb",     "res_cmb",   "go_btn",       "out_btn",
-            "out_txt"};
-        const QStringList commands = {"Load1",     "Save1",   "Add1",   "reset1",
-                                      "Organize1", "Select1", "Remove1"};
+            "out_txt",         "preview_btn"};
+        const QStringList commands = {"Load1",     "Save1",    "Add1",    "reset1",
+                                      "Organize1", "Preview1", "Select1", "Remove1"};
         w.dlg->EnableControls(false);
         // Every named control of the form other than these stays usable (the strip's
         // buttons, the codec's About, the side panel...).
@@ -667,6 +674,109 @@ private Q_SLOTS:
         QCOMPARE(QString::fromStdString(streams[0].codecName), QString("h264"));
         QCOMPARE(QString::fromStdString(streams[1].codecName), QString("mp3"));
         QVERIFY(!lv::FileExists(w.dir.file("temp.avi")));
+    }
+
+    // The preview shows the frames the run makes: those shown at full size and scaled into a
+    // smaller view are compared with the uncompressed video that "Go !" makes after closing
+    // the preview. Keys and the slider move it; a preview that composes slowly drops frames
+    // and keeps time.
+    void thePreviewPlaysTheFramesOfTheVideo() {
+        Window w;
+        w.click("preview_btn");
+        QCOMPARE(w.dialogs->messages, QStringList{"Empty picture list"});
+        QVERIFY(!w.dlg->PreviewWindow());
+        w.dlg->LoadProjectFile(LUMIVANE_SOURCE_DIR "/examples/example.lmv");
+        auto* res = w.get<QComboBox>("res_cmb");
+        res->setCurrentIndex(res->findText("320x240"));
+        w.click("dynamics_chk"); // pan at 25 fps: 75 frames a picture, 18-frame fades
+        w.dlg->SetSoundtrackFile(
+            lvtest::makeMp3(w.dir.path().string(), "song", {"-b", "128"}, 44100, 2, 3.0));
+        w.get<QAction>("Preview1")->trigger();
+        lv::TPreviewDlg* p = w.dlg->PreviewWindow();
+        QVERIFY(p);
+        QTRY_COMPARE(p->ShownFrame(), 0);
+        QCOMPARE(p->Frames()->FrameCount(), 5 * 75 + 4 * 18);
+        // Without a sound device it plays silent, and says so.
+        QCOMPARE(p->findChild<QLabel*>("nodevice_lbl")->isVisibleTo(p),
+                 QMediaDevices::audioOutputs().isEmpty());
+
+        auto* slider = p->findChild<QSlider*>("pos_trk");
+        auto* screen = p->findChild<QWidget*>("screen");
+        struct Seen {
+            int frame;
+            QImage image;
+            QSize view;
+        };
+        std::vector<Seen> seen;
+        auto showAt = [&](int frame, QSize view) {
+            slider->setValue(frame);
+            QTRY_COMPARE(p->ShownFrame(), frame);
+            seen.push_back({frame, p->ShownImage(), view});
+        };
+        p->Frames()->SetViewSize(QSize());    // as composed: byte for byte
+        for (const int frame : {40, 80, 200}) // on a pan, in a fade, past a picture
+            showAt(frame, QSize());
+        QCOMPARE(seen[0].image.size(), QSize(320, 240)); // the view is larger: not scaled
+        QCOMPARE(p->findChild<QLabel*>("picturenum_lbl")->text(), QString("3 / 5"));
+        QCOMPARE(p->findChild<QLabel*>("time_lbl")->text(), QString("0:08.00 / 0:17.88"));
+        p->Frames()->SetViewSize(screen->size()); // as the window shows it: scaled to fit
+        showAt(92, screen->size());
+        QCOMPARE(p->ShownImage().size(),
+                 QSize(320, 240).scaled(screen->size(), Qt::KeepAspectRatio));
+
+        QTest::keyClick(p, Qt::Key_Right);
+        QTRY_COMPARE(p->ShownFrame(), 93);
+        QTest::keyClick(p, Qt::Key_Left);
+        QTest::keyClick(p, Qt::Key_Left);
+        QTRY_COMPARE(p->ShownFrame(), 91);
+        QVERIFY(!p->Playing());
+        // Real time: 25 frames a second from where play started.
+        auto playFor = [&](int ms) {
+            const int from = p->Position();
+            QElapsedTimer t;
+            QTest::keyClick(p, Qt::Key_Space);
+            t.start();
+            QVERIFY(p->Playing());
+            QTest::qWait(ms);
+            const int due = from + int(t.elapsed() / 40);
+            QTest::keyClick(p, Qt::Key_Space);
+            QVERIFY(!p->Playing());
+            QVERIFY2(std::abs(p->Position() - due) <= 2,
+                     qPrintable(QStringLiteral("at %1, due %2").arg(p->Position()).arg(due)));
+        };
+        playFor(400);
+        p->Frames()->SetMinimumComposeTime(100); // two and a half frames' time
+        QSignalSpy shown(p, &lv::TPreviewDlg::FrameShown);
+        playFor(1000);
+        QVERIFY2(p->Dropped() >= 10, qPrintable(QString::number(p->Dropped())));
+        QVERIFY(shown.size() >= 3 && shown.size() <= 14);
+        for (int i = 1; i < shown.size(); ++i)
+            QVERIFY(shown[i][0].toInt() > shown[i - 1][0].toInt());
+
+        QTest::keyClick(p, Qt::Key_F11);
+        QVERIFY(p->isFullScreen() && !p->findChild<QWidget*>("controls_pnl")->isVisible());
+        QTest::keyClick(p, Qt::Key_Escape);
+        QVERIFY(!p->isFullScreen() && p->findChild<QWidget*>("controls_pnl")->isVisible());
+        QTest::keyClick(p, Qt::Key_Escape); // closes it, and frees what it loaded
+        QTRY_VERIFY(!w.dlg->PreviewWindow());
+
+        // "Go !" closes the preview before the run starts.
+        w.click("preview_btn");
+        QVERIFY(w.dlg->PreviewWindow());
+        w.click("resetaudio_btn");
+        auto* codecs = w.get<QComboBox>("codecs_cmb");
+        codecs->setCurrentIndex(codecs->findText("DIB ", Qt::MatchStartsWith));
+        w.get<QLineEdit>("out_txt")->setText(QString::fromStdString(w.dir.file("run.avi")));
+        w.click("go_btn");
+        QVERIFY(!w.dlg->PreviewWindow());
+        QVERIFY(w.runToEnd());
+        QVERIFY2(w.dialogs->errors.isEmpty(), qPrintable(w.dialogs->errors.join("\n")));
+        for (const Seen& s : seen) {
+            const QImage video = lvtest::videoFrame(w.dir.file("run.avi"), s.frame, 320, 240);
+            QVERIFY(!video.isNull());
+            QVERIFY2(s.image == lv::PreviewImage(video, s.view),
+                     qPrintable(QString::number(s.frame)));
+        }
     }
 
     void cancelAndCloseDuringARun() {

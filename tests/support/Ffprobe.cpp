@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cstring>
 
 namespace lvtest {
 
@@ -41,6 +42,23 @@ std::vector<ProbedStream> probeStreams(const std::string& file, std::string* err
 std::string decodeErrors(const std::string& file) {
     auto r = runProcess("ffmpeg", {"-v", "error", "-i", file, "-f", "null", "-"});
     return r.exitCode == 0 ? r.err : "exit " + std::to_string(r.exitCode) + ": " + r.err;
+}
+
+} // namespace lvtest
+
+namespace lvtest {
+
+QImage videoFrame(const std::string& file, int n, int width, int height) {
+    const auto r = runProcess(
+        "ffmpeg", {"-v", "error", "-i", file, "-vf", "select=eq(n\\," + std::to_string(n) + ")",
+                   "-vsync", "0", "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "bgra", "-"});
+    if (r.out.size() != std::size_t(width) * std::size_t(height) * 4)
+        return {};
+    QImage frame(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(frame.scanLine(y), r.out.data() + std::size_t(y) * std::size_t(width) * 4,
+                    std::size_t(width) * 4);
+    return frame;
 }
 
 } // namespace lvtest

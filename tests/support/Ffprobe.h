@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QImage>
+
 #include <string>
 #include <vector>
 
@@ -21,5 +23,7 @@ struct ProbedStream {
 std::vector<ProbedStream> probeStreams(const std::string& file, std::string* errors = nullptr);
 // What `ffmpeg -v error -i file -f null -` prints: empty for a file that decodes cleanly.
 std::string decodeErrors(const std::string& file);
+// Frame n (from 0) of the file's video as ffmpeg decodes it, RGB32; null when there is none.
+QImage videoFrame(const std::string& file, int n, int width, int height);
 
 } // namespace lvtest

@@ -1,0 +1,55 @@
+#include "app/gui/PreviewSound.h"
+
+#include <QAudioDevice>
+#include <QAudioOutput>
+#include <QMediaDevices>
+#include <QMediaPlayer>
+#include <QUrl>
+
+namespace lv {
+
+TPreviewSound::TPreviewSound(const QString& file, QObject* parent) : QObject(parent) {
+    if (file.isEmpty()) {
+        m_silence = TSilence::NoSoundtrack;
+        return;
+    }
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull()) {
+        m_silence = TSilence::NoDevice;
+        return;
+    }
+    m_output = std::make_unique<QAudioOutput>(device);
+    m_player = std::make_unique<QMediaPlayer>();
+    m_player->setAudioOutput(m_output.get());
+    connect(m_player.get(), &QMediaPlayer::errorOccurred, this, [this] {
+        if (m_silence != TSilence::None)
+            return;
+        m_silence = TSilence::CannotPlay;
+        m_player->stop();
+        Q_EMIT Silenced();
+    });
+    m_player->setSource(QUrl::fromLocalFile(file));
+}
+
+TPreviewSound::~TPreviewSound() {
+    // The player goes before the output it plays through.
+    m_player.reset();
+}
+
+void TPreviewSound::PlayFrom(qint64 ms) {
+    if (m_silence != TSilence::None)
+        return;
+    m_player->setPosition(ms);
+    m_player->play();
+}
+
+void TPreviewSound::Pause() {
+    if (m_silence == TSilence::None)
+        m_player->pause();
+}
+
+qint64 TPreviewSound::Position() const {
+    return m_silence == TSilence::None ? m_player->position() : -1;
+}
+
+} // namespace lv
