@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the real window under Xvfb with the example project and writes screenshots:
-# docs/window-idle.png, docs/window-running.png (a run with its preview) and
-# docs/dialog-*.png of the dialogs the window opens; the same in French (-040C) and German
+# docs/window-idle.png, docs/preview-idle.png, docs/preview-playing.png and
+# docs/preview-fullscreen.png (the preview window), docs/window-running.png (a run with its
+# live preview) and docs/dialog-*.png of the dialogs the window opens; the same in French (-040C) and German
 # (-0407).
 # Usage: tools/screenshots.sh BUILD_DIR [FOLDER]
 set -euo pipefail
