@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -203,6 +204,10 @@ void TFrameServer::LoadPicture(int k) {
     PrefetchAfter(k);
     m_current = picture ? std::move(picture) : LoadFitted(k);
     m_currentIndex = k;
+    // A dropped load that has ended gives its picture's memory back.
+    if (m_dropped.valid() &&
+        m_dropped.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        m_dropped = {};
 }
 
 // Loads picture k + 1 on another thread while picture k is shown (and fades in).

@@ -61,10 +61,9 @@ public:
 
 private:
     void arrived(int frame) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_last = frame;
-        }
+        // Notified under the lock: the waiter may go as soon as it sees the frame.
+        std::lock_guard lock(m_mutex);
+        m_last = frame;
         m_arrived.notify_all();
     }
     lv::TPreviewFrames& m_frames;

@@ -26,9 +26,10 @@ void TFrameView::paintEvent(QPaintEvent*) {
     p.fillRect(rect(), Qt::black);
     if (!m_image.isNull()) {
         // Scaled already: drawn pixel for pixel, unless the view shrank since.
-        QRect target(QPoint(), m_image.size().scaled(size(), Qt::KeepAspectRatio));
-        if (m_image.width() <= width() && m_image.height() <= height())
-            target.setSize(m_image.size());
+        const QSize image = m_image.deviceIndependentSize().toSize();
+        QRect target(QPoint(), image.scaled(size(), Qt::KeepAspectRatio));
+        if (image.width() <= width() && image.height() <= height())
+            target.setSize(image);
         target.moveCenter(rect().center());
         p.drawImage(target, m_image);
     } else if (!m_text.isEmpty()) {

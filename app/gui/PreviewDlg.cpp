@@ -66,16 +66,19 @@ TPreviewDlg::TPreviewDlg(std::unique_ptr<TPreviewFrames> frames, const QString& 
     connect(m_frames.get(), &TPreviewFrames::Failed, this,
             [this](int frame, const QString& message) {
                 setPlaying(false);
-                m_shown = m_requested = frame;
+                // A newer request may still be on its way: it is waited for as usual.
+                m_shown = frame;
                 ui->screen->SetText(message);
-                showPosition(frame);
+                if (frame == m_requested)
+                    showPosition(frame);
             });
-    connect(ui->screen, &TFrameView::Resized, this, [this](QSize size) {
-        m_frames->SetViewSize(size);
-        if (!Playing() && m_shown >= 0)
-            request(m_shown);
+    connect(ui->screen, &TFrameView::Resized, this, [this](QSize) {
+        m_frames->SetViewSize(viewPixels());
+        // Composed again for the new size; playing, the next frame is anyway.
+        if (!Playing() && m_requested >= 0)
+            request(m_requested);
     });
-    m_frames->SetViewSize(ui->screen->size());
+    m_frames->SetViewSize(viewPixels());
 
     m_sound = std::make_unique<TPreviewSound>(soundtrack);
     connect(m_sound.get(), &TPreviewSound::Silenced, this, &TPreviewDlg::showSilence);
@@ -178,10 +181,18 @@ void TPreviewDlg::tick() {
 
 void TPreviewDlg::frameReady(int frame, const QImage& image) {
     m_shown = frame;
-    ui->screen->SetImage(image);
-    if (!ui->pos_trk->isSliderDown())
+    QImage shown = image;
+    shown.setDevicePixelRatio(ui->screen->devicePixelRatioF());
+    ui->screen->SetImage(shown);
+    // A frame overtaken by a newer request does not move the slider back.
+    if (frame == m_requested && !ui->pos_trk->isSliderDown())
         showPosition(frame);
     Q_EMIT FrameShown(frame);
+}
+
+QSize TPreviewDlg::viewPixels() const {
+    // Scaled to the screen's pixels, so that a high-density screen does not stretch it again.
+    return ui->screen->size() * ui->screen->devicePixelRatioF();
 }
 
 void TPreviewDlg::showPosition(int frame) {
@@ -202,9 +213,10 @@ void TPreviewDlg::showPosition(int frame) {
 
 void TPreviewDlg::full_btnClick() {
     if (isFullScreen()) {
-        showNormal();
+        setWindowState(m_stateBeforeFullScreen); // maximised again if it was
         ui->controls_pnl->show();
     } else {
+        m_stateBeforeFullScreen = windowState();
         ui->controls_pnl->hide();
         showFullScreen();
     }

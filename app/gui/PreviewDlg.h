@@ -60,6 +60,7 @@ private:
     void showPosition(int frame);
     void showSilence();
     void playSoundFrom(int frame);
+    QSize viewPixels() const;
 
     std::unique_ptr<Ui::PreviewDlg> ui;
     std::unique_ptr<TPreviewFrames> m_frames;
@@ -71,6 +72,7 @@ private:
     int m_shown = -1;
     int m_requested = -1;
     bool m_updatingSlider = false;
+    Qt::WindowStates m_stateBeforeFullScreen;
 };
 
 } // namespace lv

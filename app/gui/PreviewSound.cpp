@@ -39,6 +39,11 @@ TPreviewSound::~TPreviewSound() {
 void TPreviewSound::PlayFrom(qint64 ms) {
     if (m_silence != TSilence::None)
         return;
+    // Past the soundtrack's end the video goes on in silence.
+    if (const qint64 length = m_player->duration(); length > 0 && ms >= length) {
+        m_player->pause();
+        return;
+    }
     m_player->setPosition(ms);
     m_player->play();
 }
@@ -49,7 +54,10 @@ void TPreviewSound::Pause() {
 }
 
 qint64 TPreviewSound::Position() const {
-    return m_silence == TSilence::None ? m_player->position() : -1;
+    if (m_silence != TSilence::None || m_player->playbackState() != QMediaPlayer::PlayingState ||
+        m_player->mediaStatus() == QMediaPlayer::EndOfMedia)
+        return -1;
+    return m_player->position();
 }
 
 } // namespace lv

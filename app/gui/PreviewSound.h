@@ -24,7 +24,8 @@ public:
     TSilence Silence() const { return m_silence; }
     void PlayFrom(qint64 ms);
     void Pause();
-    // The player's position (ms), for keeping it in step with the clock; -1 when silent.
+    // The player's position (ms), for keeping it in step with the clock; -1 when it is not
+    // playing (silent, paused, or past the soundtrack's end).
     qint64 Position() const;
 
 Q_SIGNALS:
