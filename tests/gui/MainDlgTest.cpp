@@ -732,6 +732,18 @@ private Q_SLOTS:
         QTest::keyClick(p, Qt::Key_Left);
         QTRY_COMPARE(p->ShownFrame(), 91);
         QVERIFY(!p->Playing());
+        // Dragged, the slider shows its frames; the clock moves when it is let go.
+        slider->setSliderDown(true);
+        slider->setValue(300);
+        QTRY_COMPARE(p->ShownFrame(), 300);
+        QCOMPARE(p->Position(), 91);
+        slider->setSliderDown(false);
+        QCOMPARE(p->Position(), 300);
+        // The lists were read when the preview opened: emptied since, it plays on.
+        w.click("imgreset_btn");
+        QCOMPARE(w.dlg->Pictures().Count(), std::size_t(0));
+        QTest::keyClick(p, Qt::Key_Right);
+        QTRY_COMPARE(p->ShownFrame(), 301);
         // Real time: 25 frames a second from where play started.
         auto playFor = [&](int ms) {
             const int from = p->Position();
@@ -769,6 +781,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!w.dlg->PreviewWindow());
 
         // "Go !" closes the preview before the run starts.
+        w.dlg->LoadProjectFile(LUMIVANE_SOURCE_DIR "/examples/example.lmv");
         w.click("preview_btn");
         QVERIFY(w.dlg->PreviewWindow());
         w.click("resetaudio_btn");
