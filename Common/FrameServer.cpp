@@ -171,7 +171,7 @@ void TFrameServer::RenderFrame(QImage& dest, int i) {
 std::unique_ptr<TImageFile> TFrameServer::LoadFitted(int k) const {
     const int w = m_dynamic ? m_width * 4 / 3 : m_width;
     const int h = m_dynamic ? m_height * 4 / 3 : m_height;
-    return std::make_unique<TImageFile>(m_paths[std::size_t(k)], w, h, m_thumbnails);
+    return std::make_unique<TImageFile>(m_paths[std::size_t(k)], w, h, m_thumbnails, m_readAhead);
 }
 
 // The prefetched picture k, or null when none is ready for k. A prefetch of another picture

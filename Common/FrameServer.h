@@ -51,6 +51,9 @@ public:
     // With prefetch on, loading picture k starts loading picture k + 1 on another thread, so
     // that decoding and fitting overlap the encoding of picture k. The frames are the same.
     void SetPrefetch(bool on) { m_prefetch = on; }
+    // With read-ahead on, a picture loads on two threads (see TImageFile): for a preview,
+    // whose jumps wait for the load. The frames are the same.
+    void SetReadAhead(bool on) { m_readAhead = on; }
 
     // Pictures of thumbnail size come through the cache (not owned; null for none).
     void SetSharedThumbnails(const TSharedThumbnails* cache) { m_thumbnails = cache; }
@@ -90,6 +93,7 @@ private:
     std::unique_ptr<TImageFile> m_current;
     std::atomic<int> m_currentIndex{-1};
     bool m_prefetch = false;
+    bool m_readAhead = false;
     const TSharedThumbnails* m_thumbnails = nullptr;
     std::atomic<int> m_nextIndex{-1}; // picture the prefetch is loading; -1 for none
     std::future<std::unique_ptr<TImageFile>> m_next;

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <future>
 
 namespace lv {
 
@@ -55,19 +56,43 @@ using RowReader = std::function<int(uchar* rows, qsizetype stride, int maxRows)>
 // Scales a picture read by strips (stored srcW x srcH, turned upright by `orientation`) into the
 // rectangle m of dest, whose size is the upright fitted size.
 void scaleStrips(int srcW, int srcH, int orientation, const RowReader& read, QImage& dest,
-                 const FitMargins& m) {
+                 const FitMargins& m, bool readAhead) {
     const int w = dest.width() - 2 * m.horizontal, h = dest.height() - 2 * m.vertical;
-    QImage strip(srcW, kStripRows, QImage::Format_ARGB32);
-    if (strip.isNull())
-        throw Error("Cannot allocate rows of " + std::to_string(srcW) + " pixels");
+    auto strip = [&](int rows) {
+        QImage s(srcW, rows, QImage::Format_ARGB32);
+        if (s.isNull())
+            throw Error("Cannot allocate rows of " + std::to_string(srcW) + " pixels");
+        return s;
+    };
     auto feedAll = [&](TStripScaler* scaler) {
-        for (int row = 0; row < srcH;) {
-            const int got = read(strip.bits(), strip.bytesPerLine(), kStripRows);
+        if (!readAhead) {
+            QImage rows = strip(kStripRows);
+            for (int row = 0; row < srcH;) {
+                const int got = read(rows.bits(), rows.bytesPerLine(), kStripRows);
+                if (got == 0)
+                    break;
+                if (scaler)
+                    scaler->Feed(rows.constBits(), rows.bytesPerLine(), got);
+                row += got;
+            }
+            return;
+        }
+        // The next strip is decoded on another thread while this one is scaled: the picture
+        // is there in about the time of the slower half. Strips of up to 1 MB, so that the
+        // handing over costs little and memory stays flat.
+        const int count = std::clamp(int((1 << 20) / (std::int64_t(srcW) * 4)), kStripRows, 64);
+        QImage strips[2] = {strip(count), strip(count)};
+        auto readInto = [&](QImage* s) { return read(s->bits(), s->bytesPerLine(), count); };
+        std::future<int> next = std::async(std::launch::async, readInto, &strips[0]);
+        for (int row = 0, current = 0; row < srcH; current ^= 1) {
+            const int got = next.get();
             if (got == 0)
                 break;
-            if (scaler)
-                scaler->Feed(strip.constBits(), strip.bytesPerLine(), got);
             row += got;
+            if (row < srcH)
+                next = std::async(std::launch::async, readInto, &strips[current ^ 1]);
+            if (scaler)
+                scaler->Feed(strips[current].constBits(), strips[current].bytesPerLine(), got);
         }
     };
     if (w <= 0 || h <= 0) {
@@ -129,7 +154,8 @@ bool isPreviewSize(int width, int height) {
 
 // Decodes and fits in one pass: only the fitted picture and a strip of rows are in memory.
 // A preview may come from the camera's embedded one or from reduced decoding.
-QImage loadFitted(const std::string& fileName, int width, int height, bool preview) {
+QImage loadFitted(const std::string& fileName, int width, int height, bool preview,
+                  bool readAhead = false) {
     const std::string ext = lowerExt(fileName);
     if (isJpeg(ext)) {
         TJpegReader jpeg(fileName);
@@ -155,7 +181,7 @@ QImage loadFitted(const std::string& fileName, int width, int height, bool previ
         scaleStrips(
             jpeg.OutputWidth(), jpeg.OutputHeight(), o,
             [&](uchar* rows, qsizetype stride, int n) { return jpeg.ReadRows(rows, stride, n); },
-            raster, m);
+            raster, m, readAhead);
         jpeg.Finish();
         return raster;
     }
@@ -167,7 +193,7 @@ QImage loadFitted(const std::string& fileName, int width, int height, bool previ
             scaleStrips(
                 bmp.Width(), bmp.Height(), 1,
                 [&](uchar* rows, qsizetype stride, int n) { return bmp.ReadRows(rows, stride, n); },
-                raster, m);
+                raster, m, readAhead);
             return raster;
         }
     }
@@ -239,12 +265,12 @@ QImage previewThroughCache(const std::string& fileName, int width, int height,
 TImageFile::TImageFile(const std::string& fileName) : m_raster(load(fileName)) {}
 
 TImageFile::TImageFile(const std::string& fileName, int width, int height,
-                       const TSharedThumbnails* thumbnails) {
+                       const TSharedThumbnails* thumbnails, bool readAhead) {
     const bool preview = isPreviewSize(width, height);
     if (thumbnails && preview && std::int64_t(width) * height > 0)
         m_raster = previewThroughCache(fileName, width, height, *thumbnails);
     if (m_raster.isNull() && std::int64_t(width) * height > 0)
-        m_raster = loadFitted(fileName, width, height, preview);
+        m_raster = loadFitted(fileName, width, height, preview, readAhead);
     if (m_raster.isNull()) {
         m_raster = load(fileName);
         Fit(width, height);

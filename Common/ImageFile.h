@@ -22,9 +22,11 @@ public:
     // The same picture as loading, then Fit(width, height), but decoded by strips straight
     // into the fitted size, so that the memory needed does not grow with the picture. Targets
     // of thumbnail size decode large JPEGs reduced first, and go through the shared thumbnail
-    // cache when one is given.
+    // cache when one is given. With readAhead, a picture read by strips is decoded on a
+    // second thread while the first scales it: the same picture, sooner, for a caller that
+    // waits for it.
     TImageFile(const std::string& fileName, int width, int height,
-               const TSharedThumbnails* thumbnails = nullptr);
+               const TSharedThumbnails* thumbnails = nullptr, bool readAhead = false);
 
     // Scales and centres the picture into width x height with black bars. Does nothing when
     // width x height is 0.

@@ -50,6 +50,7 @@ TPreviewFrames::TPreviewFrames(const TPictureList& pictures, const TFrameSetting
     m_frameCount = m_pictures.Count() > 0 ? m_server.FrameCount() : 0;
     // Loading picture k + 1 while k plays, as the run does.
     m_server.SetPrefetch(true);
+    m_server.SetReadAhead(true); // a scrub waits for its picture
     m_thread = std::thread([this] { serve(); });
 }
 

@@ -1,6 +1,7 @@
 #include "Common/ImageFile.h"
 #include "Common/JpegDecoder.h"
 #include "Common/StripScaler.h"
+#include "platform/Errors.h"
 
 #include "support/Pictures.h"
 #include "support/TempDir.h"
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -114,6 +116,9 @@ TEST(StripLoading, FittingByStripsGivesTheWholePictureScale) {
         }
         for (QSize frame : {QSize(960, 768), QSize(320, 240)}) {
             const lv::TImageFile strips(path, frame.width(), frame.height());
+            // Decoded ahead on a second thread: the same picture.
+            ASSERT_EQ(lv::TImageFile(path, frame.width(), frame.height(), nullptr, true).Raster(),
+                      strips.Raster());
             lv::TImageFile whole(path);
             if (name.ends_with(".bmp")) {
                 ASSERT_EQ(whole.Raster(), QImage(QString::fromStdString(path), "BMP")
@@ -125,6 +130,17 @@ TEST(StripLoading, FittingByStripsGivesTheWholePictureScale) {
                 ASSERT_EQ(strips.Raster(), whole.Raster());
             }
         }
+        // Cut short, it fails the same way whichever thread reads it.
+        std::filesystem::resize_file(path, std::filesystem::file_size(path) * 2 / 3);
+        std::string errors[2];
+        for (const bool ahead : {false, true})
+            try {
+                lv::TImageFile cut(path, 960, 768, nullptr, ahead);
+            } catch (const lv::Error& e) {
+                errors[ahead] = e.what();
+            }
+        EXPECT_EQ(errors[0], errors[1]);
+        EXPECT_NE(errors[0], "");
     }
 }
 
