@@ -193,17 +193,19 @@ std::unique_ptr<TImageFile> TFrameServer::TakePrefetched(int k) {
     return next.get();
 }
 
-void TFrameServer::LoadPicture(int k) {
+void TFrameServer::LoadPicture(int k, bool nextNow) {
     if (k == m_currentIndex)
         return;
     m_current.reset();
     m_currentIndex = -1;
     std::unique_ptr<TImageFile> picture = TakePrefetched(k);
-    // Not loaded ahead (the first picture, a jump): the next one loads meanwhile, so that a
-    // fade out of k waits for one load, not two.
-    PrefetchAfter(k);
+    // A jump into a fade needs k + 1 as well: it loads beside k. Otherwise k has the machine
+    // to itself, and the next one loads once it is there.
+    if (picture || nextNow)
+        PrefetchAfter(k);
     m_current = picture ? std::move(picture) : LoadFitted(k);
     m_currentIndex = k;
+    PrefetchAfter(k);
     // A dropped load that has ended gives its picture's memory back.
     if (m_dropped.valid() &&
         m_dropped.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
@@ -280,6 +282,7 @@ void TFrameServer::RenderFade(int k, int t, QImage& dest) {
 void TFrameServer::PrepareFade(int k, QImage& dest) {
     if (k != m_fadeIndex) {
         m_fadeIndex = -1; // a failure half-way leaves no stale pair behind
+        LoadPicture(k, true);
         RenderPicture(k, m_n - 1, m_fadeA);
         // dest holds no frame of the fade yet: its memory goes back while picture k + 1 loads.
         // Picture k + 1 stays loaded for the whole fade: its first frame is read in place.

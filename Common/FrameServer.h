@@ -62,7 +62,9 @@ public:
     void PanOffsets(int k, int s, int& x, int& y) const;
 
 private:
-    void LoadPicture(int k);
+    // nextNow: picture k + 1 is needed too (a fade), and loads beside k when k was not
+    // loaded ahead.
+    void LoadPicture(int k, bool nextNow = false);
     void PrefetchAfter(int k);
     void RenderPicture(int k, int s, QImage& dest);
     void RenderFade(int k, int t, QImage& dest);

@@ -24,6 +24,7 @@
 #include <mutex>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -114,31 +115,34 @@ void compose() {
 }
 
 void scrub() {
-    // Phone photos, and pictures already at HD size.
+    // Phone photos, and pictures already at HD size; scrubs one after the other, then with
+    // the 400 ms a user looks at a frame before the next (the load ahead it started ends).
     for (const QSize photo : {QSize(4000, 3000), QSize(1920, 1080)}) {
         lv::TPictureList list;
         slideshow(list, 300, 10, photo);
-        for (const QSize size : {QSize(720, 576), QSize(1920, 1080)}) {
-            lv::TPreviewFrames frames(list, settingsAt(size.width(), size.height()));
-            frames.SetViewSize(kView);
-            Waiter waiter(frames);
-            waiter.Show(0);
-            std::mt19937 rng(42);
-            std::uniform_int_distribution<int> position(0, frames.FrameCount() - 1);
-            std::vector<double> ms;
-            for (int k = 0; k < 50; ++k) {
-                const auto start = std::chrono::steady_clock::now();
-                waiter.Show(position(rng));
-                ms.push_back(std::chrono::duration<double, std::milli>(
-                                 std::chrono::steady_clock::now() - start)
-                                 .count());
+        for (const QSize size : {QSize(720, 576), QSize(1920, 1080)})
+            for (const int lookMs : {0, 400}) {
+                lv::TPreviewFrames frames(list, settingsAt(size.width(), size.height()));
+                frames.SetViewSize(kView);
+                Waiter waiter(frames);
+                waiter.Show(0);
+                std::mt19937 rng(42);
+                std::uniform_int_distribution<int> position(0, frames.FrameCount() - 1);
+                std::vector<double> ms;
+                for (int k = 0; k < 50; ++k) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(lookMs));
+                    const auto start = std::chrono::steady_clock::now();
+                    waiter.Show(position(rng));
+                    ms.push_back(std::chrono::duration<double, std::milli>(
+                                     std::chrono::steady_clock::now() - start)
+                                     .count());
+                }
+                std::sort(ms.begin(), ms.end());
+                std::printf("scrub %dx%d, 300 pictures of %dx%d, %d ms between: median %.0f ms, "
+                            "worst %.0f ms (50 random positions)\n",
+                            size.width(), size.height(), photo.width(), photo.height(), lookMs,
+                            (ms[24] + ms[25]) / 2, ms.back());
             }
-            std::sort(ms.begin(), ms.end());
-            std::printf("scrub %dx%d, 300 pictures of %dx%d: median %.0f ms, worst %.0f ms "
-                        "(50 random positions)\n",
-                        size.width(), size.height(), photo.width(), photo.height(),
-                        (ms[24] + ms[25]) / 2, ms.back());
-        }
     }
 }
 
