@@ -36,6 +36,7 @@ public:
     bool Playing() const { return m_timer.isActive(); }
     int Dropped() const { return m_clock.Dropped(); }
     TPreviewFrames* Frames() { return m_frames.get(); }
+    const TPreviewSound* Sound() const { return m_sound.get(); }
     // The clock's frame now: where the preview is, shown or not.
     int Position() const;
 

@@ -2,6 +2,7 @@
 #include "MultiPlex/Container.h"
 #include "app/gui/ElidedComboBox.h"
 #include "app/gui/PreviewDlg.h"
+#include "app/gui/PreviewSound.h"
 #include "app/run/PreviewFrames.h"
 
 #include "Captions.h"
@@ -20,19 +21,23 @@
 #include <QAudioDevice>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMediaDevices>
 #include <QMenu>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -106,12 +111,31 @@ struct Window {
 class MainDlgTest : public QObject {
     Q_OBJECT
     std::unique_ptr<Window> m_window;
+    QString m_soundServer;
 private Q_SLOTS:
-    void cleanupTestCase() { m_window.reset(); }
+    void cleanupTestCase() {
+        m_window.reset();
+        if (!m_soundServer.isEmpty())
+            QProcess::execute(m_soundServer, {"-k"});
+    }
 
     void initTestCase() {
         qputenv("LUMIVANE_SETTINGS_DIR", QByteArray(LUMIVANE_BINARY_DIR "/test-settings-gui"));
         lv::WriteRegString("LastFCC", "");
+        // A sound server of the test's own with a silent device, for the preview's sound; it
+        // ends by itself once no client is left.
+        m_soundServer = QStandardPaths::findExecutable("pulseaudio");
+        if (!m_soundServer.isEmpty()) {
+            const QByteArray runtime = LUMIVANE_BINARY_DIR "/test-pulse";
+            QDir().mkpath(QString::fromUtf8(runtime));
+            QFile::setPermissions(QString::fromUtf8(runtime), QFileDevice::ReadOwner |
+                                                                  QFileDevice::WriteOwner |
+                                                                  QFileDevice::ExeOwner);
+            qputenv("XDG_RUNTIME_DIR", runtime);
+            QProcess::execute(m_soundServer,
+                              {"--daemonize=yes", "--exit-idle-time=10", "-n",
+                               "--load=module-null-sink", "--load=module-native-protocol-unix"});
+        }
     }
 
     void namesAndCaptions_data() {
@@ -798,6 +822,32 @@ private Q_SLOTS:
             QVERIFY2(s.image == lv::PreviewImage(video, s.view),
                      qPrintable(QString::number(s.frame)));
         }
+    }
+
+    // The soundtrack plays from the clock's position and stays with it.
+    void thePreviewsSoundFollowsItsClock() {
+        if (QMediaDevices::audioOutputs().isEmpty())
+            QSKIP("no sound device (pulseaudio missing)");
+        Window w;
+        w.dlg->LoadProjectFile(LUMIVANE_SOURCE_DIR "/examples/example.lmv");
+        w.dlg->SetSoundtrackFile(
+            lvtest::makeMp3(w.dir.path().string(), "song", {"-b", "128"}, 44100, 2, 8.0));
+        w.click("preview_btn"); // 15 fps: a frame every 66 ms
+        lv::TPreviewDlg* p = w.dlg->PreviewWindow();
+        QVERIFY(p && QTest::qWaitForWindowExposed(p));
+        const lv::TPreviewSound* sound = p->Sound();
+        QCOMPARE(int(sound->Silence()), int(lv::TPreviewSound::TSilence::None));
+        p->findChild<QSlider*>("pos_trk")->setValue(30); // 1980 ms
+        QTest::keyClick(p, Qt::Key_Space);
+        QTRY_VERIFY(sound->Position() > 2100);
+        QTest::qWait(600);
+        const qint64 heard = sound->Position(), seen = p->Position() * 66;
+        QVERIFY2(
+            std::abs(heard - seen) < 250,
+            qPrintable(QStringLiteral("sound at %1 ms, picture at %2 ms").arg(heard).arg(seen)));
+        QVERIFY(!p->findChild<QLabel*>("nosound_lbl")->isVisibleTo(p));
+        QTest::keyClick(p, Qt::Key_Space);
+        QTRY_COMPARE(sound->Position(), qint64(-1)); // paused with the picture
     }
 
     void cancelAndCloseDuringARun() {
