@@ -19,6 +19,8 @@ constexpr int kTickMs = 4;
 // The soundtrack is put back in step when it drifts further from the clock than this.
 constexpr qint64 kSoundDriftMs = 200;
 constexpr qint64 kSoundSettleMs = 1000;
+// The picture waits no longer than this for the sound to start.
+constexpr qint64 kSoundStartMs = 500;
 
 } // namespace
 
@@ -107,9 +109,10 @@ void TPreviewDlg::setPlaying(bool on) {
     const qint64 now = m_time.elapsed();
     if (on) {
         m_clock.Play(now);
-        playSoundFrom(m_clock.FrameAt(now));
+        startSound(m_clock.FrameAt(now), now);
         m_timer.start();
     } else {
+        m_soundFrom = -1;
         m_clock.Pause(now);
         if (m_sound)
             m_sound->Pause();
@@ -118,9 +121,19 @@ void TPreviewDlg::setPlaying(bool on) {
     ui->play_btn->setIcon(style()->standardIcon(on ? QStyle::SP_MediaPause : QStyle::SP_MediaPlay));
 }
 
-void TPreviewDlg::playSoundFrom(int frame) {
-    m_sound->PlayFrom(m_clock.TimeOfFrame(frame));
+bool TPreviewDlg::playSoundFrom(int frame) {
     m_soundMoved.start();
+    return m_sound->PlayFrom(m_clock.TimeOfFrame(frame));
+}
+
+void TPreviewDlg::startSound(int frame, qint64 now) {
+    m_soundFrom = -1;
+    if (playSoundFrom(frame)) {
+        // The picture waits for the sound to start (a player takes a moment), so that both
+        // start together.
+        m_clock.Pause(now);
+        m_soundFrom = m_clock.TimeOfFrame(frame);
+    }
 }
 
 void TPreviewDlg::play_btnClick() {
@@ -149,7 +162,7 @@ void TPreviewDlg::seek(int frame) {
     const qint64 now = m_time.elapsed();
     m_clock.Seek(frame, now);
     if (Playing())
-        playSoundFrom(m_clock.FrameAt(now));
+        startSound(m_clock.FrameAt(now), now);
     request(m_clock.FrameAt(now));
 }
 
@@ -161,6 +174,12 @@ void TPreviewDlg::request(int frame) {
 
 void TPreviewDlg::tick() {
     const qint64 now = m_time.elapsed();
+    if (m_soundFrom >= 0) {
+        if (m_sound->Position() <= m_soundFrom && m_soundMoved.elapsed() < kSoundStartMs)
+            return;
+        m_soundFrom = -1;
+        m_clock.Play(now);
+    }
     // One request at a time: the next is chosen when this one is on screen. While the slider
     // is dragged its frames are shown instead.
     if (m_requested != m_shown || m_frames->Busy() || ui->pos_trk->isSliderDown())

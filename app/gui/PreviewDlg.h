@@ -60,7 +60,8 @@ private:
     void frameReady(int frame, const QImage& image);
     void showPosition(int frame);
     void showSilence();
-    void playSoundFrom(int frame);
+    bool playSoundFrom(int frame);
+    void startSound(int frame, qint64 now);
     QSize viewPixels() const;
 
     std::unique_ptr<Ui::PreviewDlg> ui;
@@ -73,6 +74,7 @@ private:
     int m_shown = -1;
     int m_requested = -1;
     bool m_updatingSlider = false;
+    qint64 m_soundFrom = -1; // play waits for the sound to pass this position (ms); -1: not
     Qt::WindowStates m_stateBeforeFullScreen;
 };
 

@@ -36,16 +36,17 @@ TPreviewSound::~TPreviewSound() {
     m_player.reset();
 }
 
-void TPreviewSound::PlayFrom(qint64 ms) {
+bool TPreviewSound::PlayFrom(qint64 ms) {
     if (m_silence != TSilence::None)
-        return;
+        return false;
     // Past the soundtrack's end the video goes on in silence.
     if (const qint64 length = m_player->duration(); length > 0 && ms >= length) {
         m_player->pause();
-        return;
+        return false;
     }
     m_player->setPosition(ms);
     m_player->play();
+    return true;
 }
 
 void TPreviewSound::Pause() {

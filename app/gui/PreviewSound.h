@@ -22,7 +22,8 @@ public:
     ~TPreviewSound() override;
 
     TSilence Silence() const { return m_silence; }
-    void PlayFrom(qint64 ms);
+    // False when it stays silent (no sound, or ms past the soundtrack's end).
+    bool PlayFrom(qint64 ms);
     void Pause();
     // The player's position (ms), for keeping it in step with the clock; -1 when it is not
     // playing (silent, paused, or past the soundtrack's end).

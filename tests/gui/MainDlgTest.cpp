@@ -713,8 +713,6 @@ private Q_SLOTS:
         auto* res = w.get<QComboBox>("res_cmb");
         res->setCurrentIndex(res->findText("320x240"));
         w.click("dynamics_chk"); // pan at 25 fps: 75 frames a picture, 18-frame fades
-        w.dlg->SetSoundtrackFile(
-            lvtest::makeMp3(w.dir.path().string(), "song", {"-b", "128"}, 44100, 2, 3.0));
         w.get<QAction>("Preview1")->trigger();
         lv::TPreviewDlg* p = w.dlg->PreviewWindow();
         QVERIFY(p);
@@ -725,9 +723,6 @@ private Q_SLOTS:
         QTRY_COMPARE(p->ShownImage().size(), fitted); // the first frame too, once shown
         QCOMPARE(p->ShownFrame(), 0);
         QCOMPARE(p->Frames()->FrameCount(), 5 * 75 + 4 * 18);
-        // Without a sound device it plays silent, and says so.
-        QCOMPARE(p->findChild<QLabel*>("nodevice_lbl")->isVisibleTo(p),
-                 QMediaDevices::audioOutputs().isEmpty());
 
         struct Seen {
             int frame;
@@ -826,8 +821,6 @@ private Q_SLOTS:
 
     // The soundtrack plays from the clock's position and stays with it.
     void thePreviewsSoundFollowsItsClock() {
-        if (QMediaDevices::audioOutputs().isEmpty())
-            QSKIP("no sound device (pulseaudio missing)");
         Window w;
         w.dlg->LoadProjectFile(LUMIVANE_SOURCE_DIR "/examples/example.lmv");
         w.dlg->SetSoundtrackFile(
@@ -835,12 +828,19 @@ private Q_SLOTS:
         w.click("preview_btn"); // 15 fps: a frame every 66 ms
         lv::TPreviewDlg* p = w.dlg->PreviewWindow();
         QVERIFY(p && QTest::qWaitForWindowExposed(p));
+        // Without a sound device it plays silent, and says so.
+        const bool device = !QMediaDevices::audioOutputs().isEmpty();
+        QCOMPARE(p->findChild<QLabel*>("nodevice_lbl")->isVisibleTo(p), !device);
+        if (!device)
+            QSKIP("no sound device (pulseaudio missing)");
         const lv::TPreviewSound* sound = p->Sound();
         QCOMPARE(int(sound->Silence()), int(lv::TPreviewSound::TSilence::None));
         p->findChild<QSlider*>("pos_trk")->setValue(30); // 1980 ms
         QTest::keyClick(p, Qt::Key_Space);
         QTRY_VERIFY(sound->Position() > 2100);
-        QTest::qWait(600);
+        // Two seconds on (time for a player that stalled to be put back in step), the sound
+        // has played on with the picture.
+        QTest::qWait(2000);
         const qint64 heard = sound->Position(), seen = p->Position() * 66;
         QVERIFY2(
             std::abs(heard - seen) < 250,
