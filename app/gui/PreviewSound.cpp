@@ -6,11 +6,19 @@
 #include <QMediaPlayer>
 #include <QUrl>
 
+#include <filesystem>
+#include <system_error>
+
 namespace lv {
 
 TPreviewSound::TPreviewSound(const QString& file, QObject* parent) : QObject(parent) {
     if (file.isEmpty()) {
         m_silence = TSilence::NoSoundtrack;
+        return;
+    }
+    // Replaced by a pipe or a folder since it was chosen: a player would wait on it for good.
+    if (std::error_code e; !std::filesystem::is_regular_file(file.toStdString(), e)) {
+        m_silence = TSilence::CannotPlay;
         return;
     }
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
