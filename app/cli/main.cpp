@@ -15,6 +15,7 @@
 #include "log/KLog.h"
 #include "platform/Errors.h"
 #include "platform/Files.h"
+#include "platform/RegularFile.h"
 #include "platform/StandardStreams.h"
 #include "project/PictureFiles.h"
 #include "project/ProjectFile.h"
@@ -133,6 +134,9 @@ int renderFrame(const lv::TCliOptions& o, lv::TRunSettings s, const lv::TPicture
     if (*o.frame >= server.FrameCount())
         throw lv::Error("There is no frame " + std::to_string(*o.frame) + ": the video has " +
                         std::to_string(server.FrameCount()) + " frames");
+    // A pipe would block the write for good, a folder cannot take it.
+    if (!lv::NoneOrRegularFile(s.OutputFile))
+        throw lv::Error("Cannot write " + s.OutputFile + ": not a regular file");
     QImage frame;
     server.RenderFrame(frame, *o.frame);
     // A fade's frames carry alpha 0: the colours are what the video holds.
